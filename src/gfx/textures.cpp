@@ -1,0 +1,132 @@
+// textures.cpp -- decodes the five BMP images and turns them into GL textures
+#include "gfx/gfx.h"
+
+GLuint texture[TEXTURE_COUNT];
+
+const char* const texturePath[TEXTURE_COUNT] = {
+  "data/logo.bmp",     // TEX_LOGO
+  "data/bounce.bmp",   // TEX_BOUNCE
+  "data/spark.bmp",    // TEX_SPARK
+  "data/font.bmp",     // TEX_FONT
+  "data/bg.bmp",       // TEX_BG
+};
+
+static const int TEXTURE_COMPONENTS = 3;      // RGB, no alpha: a pass's strength is its colour's alpha
+static const int MAX_IMAGE_SIDE     = 4096;   // larger claims are refused before SDL allocates for them
+
+// BMP headers: 14-byte file header, then an info header whose first field is
+// its own size. The 12-byte OS/2 core header stores 16-bit sizes, every later
+// one 32-bit sizes.
+static const int BMP_FILE_HEADER  = 14;
+static const int BMP_SIZE_FIELDS  = 26;       // file header, info size, width and height of the later headers
+static const int BMP_CORE_HEADER  = 12;
+
+static Uint32 readLE16(const unsigned char* p) { return p[0] | p[1] << 8; }
+static Uint32 readLE32(const unsigned char* p)
+{
+  return (Uint32)p[0] | (Uint32)p[1] << 8 | (Uint32)p[2] << 16 | (Uint32)p[3] << 24;
+}
+
+// Whether the header's image size is one we are willing to decode. The check
+// runs before SDL sees the file, since a forged size makes SDL try to
+// allocate (and overflow) a surface of that size.
+static bool bmpSizeIsSane(SDL_RWops* rw)
+{
+  unsigned char head[BMP_SIZE_FIELDS];
+  int got = SDL_RWread(rw, head, 1, BMP_SIZE_FIELDS);
+  SDL_RWseek(rw, 0, RW_SEEK_SET);
+  if (got < BMP_FILE_HEADER + 4 + 4 || head[0] != 'B' || head[1] != 'M')
+    return false;
+
+  Uint32 infoSize = readLE32(head + BMP_FILE_HEADER);
+  long width, height;
+  if (infoSize == BMP_CORE_HEADER) {
+    width  = readLE16(head + BMP_FILE_HEADER + 4);
+    height = readLE16(head + BMP_FILE_HEADER + 6);
+  } else {
+    if (got < BMP_SIZE_FIELDS)
+      return false;
+    width  = (Sint32)readLE32(head + BMP_FILE_HEADER + 4);
+    height = (Sint32)readLE32(head + BMP_FILE_HEADER + 8);
+    if (height < 0)            // a top-down image
+      height = -height;
+  }
+  return width > 0 && height > 0 && width <= MAX_IMAGE_SIDE && height <= MAX_IMAGE_SIDE;
+}
+
+// True for a surface whose bytes GL_BGR/GL_UNSIGNED_BYTE reads as they are.
+static bool isPackedBGR(const SDL_Surface* image)
+{
+  const SDL_PixelFormat* f = image->format;
+  return f->BytesPerPixel == 3 && f->Rmask == 0xFF0000 && f->Gmask == 0x00FF00 && f->Bmask == 0x0000FF;
+}
+
+static SDL_Surface* blackPlaceholder()
+{
+  // SDL clears new surfaces, so the one pixel is black
+  return SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+}
+
+// Brings any decoded depth (palettised, 16 or 32 bits) to three bytes per pixel.
+static SDL_Surface* toPackedBGR(SDL_Surface* image)
+{
+  if (isPackedBGR(image))
+    return image;
+
+  SDL_Surface* target = blackPlaceholder();
+  SDL_Surface* converted = target ? SDL_ConvertSurface(image, target->format, SDL_SWSURFACE) : nullptr;
+  if (target)
+    SDL_FreeSurface(target);
+  SDL_FreeSurface(image);
+  return converted;
+}
+
+// Decodes the stream and closes it.
+static SDL_Surface* decodeStream(SDL_RWops* rw)
+{
+  if (!rw)
+    return blackPlaceholder();
+  if (!bmpSizeIsSane(rw)) {
+    SDL_RWclose(rw);
+    return blackPlaceholder();
+  }
+  SDL_Surface* image = SDL_LoadBMP_RW(rw, 1);
+  if (!image)
+    return blackPlaceholder();
+  SDL_Surface* packed = toPackedBGR(image);
+  return packed ? packed : blackPlaceholder();
+}
+
+SDL_Surface* loadImage(const char* path)
+{
+  return decodeStream(SDL_RWFromFile(path, "rb"));
+}
+
+SDL_Surface* loadImageFromMemory(const void* bytes, int size)
+{
+  return decodeStream(SDL_RWFromConstMem(bytes, size));
+}
+
+int LoadGLTextures()
+{
+  SDL_Surface* TextureImage[TEXTURE_COUNT];
+
+  // decode everything first: names are generated whether or not the files were readable
+  for (int slot = 0; slot < TEXTURE_COUNT; slot++)
+    TextureImage[slot] = loadImage(texturePath[slot]);
+
+  glGenTextures(TEXTURE_COUNT, texture);
+
+  for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
+    glBindTexture(GL_TEXTURE_2D, texture[slot]);
+    SDL_Surface* image = TextureImage[slot];
+    if (!image)
+      continue;   // out of memory even for the placeholder: leave the slot empty
+    glTexImage2D(GL_TEXTURE_2D, 0, TEXTURE_COMPONENTS, image->w, image->h, 0,
+                 GL_BGR, GL_UNSIGNED_BYTE, image->pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    SDL_FreeSurface(image);
+  }
+  return 1;
+}

@@ -1,0 +1,98 @@
+// loop.cpp -- the event loop with its frame pacing, keys, resizes and every way out
+#include "shell/shell.h"
+#include "fx/fx.h"
+#include "gfx/gfx.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+SDL_Surface* surface;
+Mix_Music*   soundtrack;
+int timecount;
+int timenow;
+
+bool frameDue(Uint32 now, Uint32 last)
+{
+  return (Uint32)(now - last) > FRAME_GAP;
+}
+
+KeyAction keyAction(SDLKey sym)
+{
+  switch (sym) {
+  case SDLK_ESCAPE: return KEY_QUIT;
+  case SDLK_f:      return KEY_TOGGLE_FULLSCREEN;
+  default:          return KEY_IGNORED;
+  }
+}
+
+void handleKeyPress(SDL_keysym* keysym)
+{
+  switch (keyAction(keysym->sym)) {
+  case KEY_QUIT:
+    Quit(0);
+  case KEY_TOGGLE_FULLSCREEN:
+    SDL_WM_ToggleFullScreen(surface);
+    break;
+  case KEY_IGNORED:
+    break;
+  }
+}
+
+void handleResize(int width, int height, int videoFlags)
+{
+  // the GL context survives: only viewport and projection follow the new size
+  surface = SDL_SetVideoMode(width, height, RESIZE_BPP, videoFlags);
+  if (!surface) {
+    fprintf(stderr, "Could not get a surface after resize: %s\n", SDL_GetError());
+    Quit(1);
+  }
+  resizeWindow(width, height);
+}
+
+void handleEvent(const SDL_Event& event, int videoFlags, int& done)
+{
+  switch (event.type) {
+  case SDL_KEYDOWN:
+    handleKeyPress(const_cast<SDL_keysym*>(&event.key.keysym));
+    break;
+  case SDL_QUIT:
+    done = 1;
+    break;
+  case SDL_VIDEORESIZE:
+    handleResize(event.resize.w, event.resize.h, videoFlags);
+    break;
+  default:
+    break;
+  }
+}
+
+void eventLoop(int videoFlags)
+{
+  int done = 0;
+  SDL_Event event;
+
+  while (!done) {
+    // a close request only ends the pass: what queued up behind it is still handled
+    while (SDL_PollEvent(&event))
+      handleEvent(event, videoFlags, done);
+
+    // never spin: every pass sleeps whether or not a frame is due
+    SDL_Delay(1);
+
+    timenow = SDL_GetTicks();
+    if (frameDue(timenow, timecount)) {
+      // taken before drawing, so the drawing time counts toward the next gap
+      timecount = SDL_GetTicks();
+      drawGLScene();
+    }
+  }
+  Quit(0);
+}
+
+void Quit(int returnCode)
+{
+  // closing the device ends the music; nothing else needs releasing before exit
+  Mix_CloseAudio();
+  SDL_Quit();
+  exit(returnCode);
+}

@@ -1,0 +1,92 @@
+// main.cpp -- start-up: animation state, the resolution menu, SDL, the soundtrack and the window
+#include "shell/shell.h"
+#include "fx/fx.h"
+#include "gfx/gfx.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+// the audio device: 32 kHz, signed 16-bit little-endian, stereo, 1024-sample chunks
+static const int    AUDIO_RATE     = 32000;
+static const Uint16 AUDIO_FORMAT   = AUDIO_S16LSB;
+static const int    AUDIO_CHANNELS = 2;
+static const int    AUDIO_CHUNK    = 1024;
+static const int    LOOP_FOREVER   = -1;
+
+static const char* const SOUNDTRACK_PATH = "data/soundtrack.mp3";
+
+// Video and audio up and the soundtrack playing; any failure ends the process.
+static void startLibraries()
+{
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    fprintf(stderr, "Video initialization failed: %s\n", SDL_GetError());
+    Quit(1);
+  }
+  if (SDL_Init(SDL_INIT_AUDIO) == -1) {
+    printf("SDL_Init: %s\n", SDL_GetError());
+    Quit(1);
+  }
+  if (Mix_OpenAudio(AUDIO_RATE, AUDIO_FORMAT, AUDIO_CHANNELS, AUDIO_CHUNK) == -1) {
+    printf("Mix_OpenAudio: %s\n", SDL_GetError());
+    Quit(1);
+  }
+
+  // a missing or unplayable soundtrack leaves the intro silent, without a word
+  soundtrack = Mix_LoadMUS(SOUNDTRACK_PATH);
+  if (soundtrack)
+    Mix_PlayMusic(soundtrack, LOOP_FOREVER);
+}
+
+// Opens the GL window at the chosen size and returns the flag word every resize reuses.
+static int openWindow()
+{
+  const SDL_VideoInfo* videoInfo = SDL_GetVideoInfo();
+  if (!videoInfo) {
+    fprintf(stderr, "Video query failed: %s\n", SDL_GetError());
+    Quit(1);
+  }
+  int videoFlags = videoFlagsFor(videoInfo);
+
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  surface = SDL_SetVideoMode(SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_BPP, videoFlags);
+  if (!surface) {
+    fprintf(stderr, "Video mode set failed: %s\n", SDL_GetError());
+    Quit(1);
+  }
+  return videoFlags;
+}
+
+int main(int argc, char* argv[])
+{
+  (void)argc;
+  (void)argv;
+
+  // animation state first: the tables, then the sparks from a seed read before SDL starts
+  init_fastmath();
+  srand(SDL_GetTicks());
+  init_starfield();
+  init_scroller();
+  init_clock();
+
+  // the console: asked even where the video will fail
+  const ScreenMode preset = PRESET_SCREEN;
+  SCREEN_WIDTH  = preset.width;
+  SCREEN_HEIGHT = preset.height;
+  SCREEN_BPP    = preset.bpp;
+  askResolution();
+  const ScreenMode chosen = screenForAnswer(select_key);
+  SCREEN_WIDTH  = chosen.width;
+  SCREEN_HEIGHT = chosen.height;
+  SCREEN_BPP    = chosen.bpp;
+
+  startLibraries();
+  int videoFlags = openWindow();
+
+  // GL state and textures; a failed load runs on with GL's defaults
+  initGL();
+  SDL_ShowCursor(SDL_DISABLE);
+  resizeWindow(SCREEN_WIDTH, SCREEN_HEIGHT);
+  SDL_WM_ToggleFullScreen(surface);
+
+  eventLoop(videoFlags);
+}

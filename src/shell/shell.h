@@ -1,0 +1,59 @@
+// shell.h -- the program shell: resolution menu, library start-up, event loop and shutdown
+#pragma once
+
+#include <SDL/SDL.h>
+#include <SDL/SDL_mixer.h>
+
+//
+// screen settings, fixed once the menu is answered
+//
+extern int SCREEN_WIDTH;
+extern int SCREEN_HEIGHT;
+extern int SCREEN_BPP;
+extern int select_key;      // the number read at the menu, 0 when nothing was readable
+
+struct ScreenMode { int width, height, bpp; };
+
+constexpr ScreenMode PRESET_SCREEN = { 640, 480, 24 };
+constexpr int RESIZE_BPP = 16;                     // a resized window asks for this depth
+
+// The screen that a menu answer picks: 1, 2 or 3, else the preset.
+ScreenMode screenForAnswer(long answer);
+
+// Prints the resolution menu and reads the answer into select_key.
+void askResolution();
+
+//
+// video
+//
+extern SDL_Surface* surface;    // the current video surface, replaced on every resize
+extern Mix_Music*   soundtrack; // held for the whole run
+
+// The flag word for SDL_SetVideoMode: hardware blits add SDL_HWACCEL.
+int videoFlagsFor(const SDL_VideoInfo* videoInfo);
+
+//
+// event loop and frame pacing
+//
+extern int timecount;       // tick reading taken just before the last frame started
+extern int timenow;         // tick reading of the current pass
+
+constexpr Uint32 FRAME_GAP = 20;   // a frame is due once more than this many ms have passed
+
+// Whether a frame is due: the elapsed time is an unsigned 32-bit difference,
+// so the pace holds when the counter passes 2^31 and when it wraps at 2^32.
+bool frameDue(Uint32 now, Uint32 last);
+
+enum KeyAction { KEY_IGNORED, KEY_QUIT, KEY_TOGGLE_FULLSCREEN };
+KeyAction keyAction(SDLKey sym);
+
+void handleKeyPress(SDL_keysym* keysym);
+void handleResize(int width, int height, int videoFlags);
+
+// One pass of the loop's event handling; sets done on a window-close request.
+void handleEvent(const SDL_Event& event, int videoFlags, int& done);
+
+[[noreturn]] void eventLoop(int videoFlags);
+
+// Closes the audio device, shuts SDL down and ends the process with the status.
+[[noreturn]] void Quit(int returnCode);
