@@ -67,11 +67,35 @@ static SDL_Surface* blackPlaceholder()
   return SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
 }
 
+// Whether SDL can convert a palettised image: its blitter looks every texel up
+// in a table the size of the palette without a bounds check, and some broken
+// headers decode to an 8-bit surface with no palette at all.
+static bool paletteCoversTexels(const SDL_Surface* image)
+{
+  const SDL_PixelFormat* f = image->format;
+  if (f->BitsPerPixel > 8)
+    return true;
+  if (f->BitsPerPixel != 8 || !f->palette || !f->palette->colors || f->palette->ncolors <= 0)
+    return false;
+  const int colours = f->palette->ncolors;
+  for (int y = 0; y < image->h; y++) {
+    const Uint8* row = (const Uint8*)image->pixels + y * image->pitch;
+    for (int x = 0; x < image->w; x++)
+      if (row[x] >= colours)
+        return false;
+  }
+  return true;
+}
+
 // Brings any decoded depth (palettised, 16 or 32 bits) to three bytes per pixel.
 static SDL_Surface* toPackedBGR(SDL_Surface* image)
 {
   if (isPackedBGR(image))
     return image;
+  if (!paletteCoversTexels(image)) {
+    SDL_FreeSurface(image);
+    return nullptr;
+  }
 
   SDL_Surface* target = blackPlaceholder();
   SDL_Surface* converted = target ? SDL_ConvertSurface(image, target->format, SDL_SWSURFACE) : nullptr;
