@@ -21,12 +21,14 @@ void glrecordReset()
 
 void glrecordEnable(bool on) { recording = on; }
 
-static void record(const char* name, std::initializer_list<double> args)
+void recordCall(const char* name, std::initializer_list<double> args, const char* text)
 {
   glCallCount++;
   if (recording)
-    glCalls.push_back({ name, std::vector<double>(args), {} });
+    glCalls.push_back({ name, std::vector<double>(args), {}, text ? text : "" });
 }
+
+static void record(const char* name, std::initializer_list<double> args) { recordCall(name, args); }
 
 bool isNamed(const GLCall& call, const char* name) { return strcmp(call.name, name) == 0; }
 

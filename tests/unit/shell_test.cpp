@@ -1,0 +1,108 @@
+// shell_test.cpp -- the shell's decisions: menu answers, the flag word, frame pacing and keys
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+// The screen that start-up would pick for this console input.
+static ScreenMode answerMenu(const std::string& input, bool closeInput = false)
+{
+  const char* path = "/tmp/intro-shell-stdin";
+  FILE* f = fopen(path, "w");
+  fputs(input.c_str(), f);
+  fclose(f);
+  EXPECT_NE(freopen(closeInput ? "/dev/null" : path, "r", stdin), nullptr);
+  select_key = 0;
+  testing::internal::CaptureStdout();
+  askResolution();
+  std::string shown = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(shown.substr(0, 20), "\n\nChoose resolution\n");
+  EXPECT_EQ(shown.back(), '>');
+  return screenForAnswer(select_key);
+}
+
+TEST(ResolutionMenu, AnswersPickTheirScreenAndEverythingElseThePreset)
+{
+  struct Case { const char* input; int width, height; };
+  const Case cases[] = {
+    { "1\n", 320, 240 },     { "2\n", 640, 480 },    { "3\n", 1024, 768 },
+    { "0\n", 640, 480 },     { "4\n", 640, 480 },    { "-1\n", 640, 480 },
+    { "0x3\n", 1024, 768 },  { "03\n", 1024, 768 },  { "010\n", 640, 480 },   // octal eight
+    { "2abc\n", 640, 480 },  { "1abc\n", 320, 240 }, { "word\n", 640, 480 },
+    { "\n", 640, 480 },      { "", 640, 480 },       { "  \t 3", 1024, 768 },
+    { "+1\n", 320, 240 },    { "-\n", 640, 480 },    { "+\n", 640, 480 },
+    // beyond the int range: never wrapped round to a menu entry
+    { "4294967297\n", 640, 480 }, { "4294967298\n", 640, 480 }, { "-4294967295\n", 640, 480 },
+    { "99999999999999999999999999\n", 640, 480 },
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("input '") + c.input + "'");
+    ScreenMode mode = answerMenu(c.input);
+    EXPECT_EQ(mode.width, c.width);
+    EXPECT_EQ(mode.height, c.height);
+    EXPECT_EQ(mode.bpp, 24);
+  }
+}
+
+TEST(ResolutionMenu, ClosedInputKeepsThePresetAndTheAnswerZero)
+{
+  ScreenMode mode = answerMenu("", true);
+  EXPECT_EQ(select_key, 0);
+  EXPECT_EQ(mode.width, 640);
+  EXPECT_EQ(mode.height, 480);
+}
+
+TEST(ResolutionMenu, ReadsOnlyTheNumber)
+{
+  answerMenu("2abc\nrest");
+  EXPECT_EQ(select_key, 2);
+  EXPECT_EQ(getchar(), 'a');   // the characters behind the number stay unread
+}
+
+TEST(VideoFlags, HardwareBlitsAloneAddTheAcceleratedFlag)
+{
+  SDL_VideoInfo info{};
+  EXPECT_EQ(videoFlagsFor(&info), 0x20000017);
+  info.hw_available = 1;
+  info.blit_hw_CC = 1;
+  info.blit_fill = 1;
+  EXPECT_EQ(videoFlagsFor(&info), 0x20000017);
+  info.blit_hw = 1;
+  EXPECT_EQ(videoFlagsFor(&info), 0x20000117);
+  info = SDL_VideoInfo{};
+  info.blit_hw = 1;
+  EXPECT_EQ(videoFlagsFor(&info), 0x20000117);
+}
+
+TEST(FramePacing, AFrameIsDueFromTwentyOneMillisecondsOn)
+{
+  struct Case { Uint32 last, now; bool due; };
+  const Case cases[] = {
+    { 0, 20, false }, { 0, 21, true }, { 1000, 1020, false }, { 1000, 1021, true }, { 1000, 5000, true },
+    { 1000, 1000, false },
+    // across 2^31, where a signed reading turns negative
+    { 0x7FFFFFF0u, 0x80000004u, false }, { 0x7FFFFFF0u, 0x80000005u, true },
+    // across 2^32, where the counter wraps to zero
+    { 0xFFFFFFF0u, 0x00000004u, false }, { 0xFFFFFFF0u, 0x00000005u, true },
+    { 0xFFFFFFFFu, 0x00000013u, false }, { 0xFFFFFFFFu, 0x00000014u, true },
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(frameDue(c.now, c.last), c.due) << c.last << " -> " << c.now;
+}
+
+TEST(Keys, EscapeQuitsFTogglesAndEverythingElseIsIgnored)
+{
+  EXPECT_EQ(keyAction(SDLK_ESCAPE), KEY_QUIT);
+  EXPECT_EQ(keyAction(SDLK_f), KEY_TOGGLE_FULLSCREEN);
+  for (SDLKey other : { SDLK_q, SDLK_F1, SDLK_SPACE, SDLK_RETURN, SDLK_LSHIFT, SDLK_g, SDLK_e, SDLK_UNKNOWN })
+    EXPECT_EQ(keyAction(other), KEY_IGNORED) << other;
+}
+
+TEST(Keys, EscapeEndsTheProcessWithStatusZero)
+{
+  SDL_keysym escape{};
+  escape.sym = SDLK_ESCAPE;
+  EXPECT_EXIT(handleKeyPress(&escape), testing::ExitedWithCode(0), "");
+}
