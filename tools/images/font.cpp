@@ -1,0 +1,94 @@
+// font.cpp -- the 8x8 glyph atlas: bold chrome capitals, squat in the cell so they stand tall on screen
+#include "images.h"
+
+#include <cmath>
+
+const char ATLAS_LAYOUT[] =
+  "ABCDEFGH"
+  "IJKLMNOP"
+  "QRSTUVWX"
+  "YZ012345"
+  "6789,.!?"
+  "a@:;-()s";
+
+// The scroller shows a cell's top 0.12 of 0.125 (61.4 of 64 rows) on a quad
+// about 65 pixels wide and 210 tall, so we design in screen pixels and squeeze
+// the design 3.4 times in height into the cell.
+static const double CELL_STRETCH = 3.4;            // screen pixels per cell row
+static const int    GLYPH_LEFT   = 5;              // cell columns left of the glyph box
+static const int    GLYPH_RIGHT  = 59;             // the box ends here; 5 black columns keep neighbours apart
+static const int    GLYPH_TOP    = 3;              // cell rows above the glyph box
+static const int    GLYPH_BOTTOM = 57;             // rows from here down stay black: never shown, or filtered in
+static const double STEM         = 17;             // stroke thickness in screen pixels
+static const double OUTLINE      = 3;              // dark rim outside every stroke, screen pixels
+static const double BEVEL        = 6;              // width of the lit and shaded edge inside, screen pixels
+static const int    SUPERSAMPLE  = 4;              // samples per pixel along each axis
+static const double NORMAL_STEP  = 0.5;            // central-difference step for the edge normal
+
+static const GlyphBox atlasBox = {
+  GLYPH_RIGHT - GLYPH_LEFT,
+  (GLYPH_BOTTOM - GLYPH_TOP) * CELL_STRETCH,
+  STEM,
+};
+
+// chrome: a bright sky over a dark horizon line, warm ground below
+static const RampStop metal[] = {
+  { 0.00, { 1.00, 1.00, 0.92 } },
+  { 0.22, { 1.00, 0.86, 0.30 } },
+  { 0.47, { 0.95, 0.40, 0.04 } },
+  { 0.50, { 0.45, 0.05, 0.16 } },
+  { 0.53, { 0.85, 0.10, 0.45 } },
+  { 0.80, { 1.00, 0.42, 0.80 } },
+  { 1.00, { 1.00, 0.88, 1.00 } },
+};
+static const Colour OUTLINE_COLOUR = { 0.06, 0.01, 0.14 };
+static const Vec2   TOWARD_LIGHT   = { -0.6, -0.8 };   // up and to the left
+
+static Colour glyphShade(char c, Vec2 p)
+{
+  const double d = glyphDistance(c, p, &atlasBox);
+  if (d > OUTLINE)
+    return rgb(0, 0, 0);
+  if (d > 0)
+    return OUTLINE_COLOUR;
+  Colour fill = ramp(metal, sizeof metal / sizeof metal[0], p.y / atlasBox.height);
+  const double depth = -d;
+  if (depth >= BEVEL)
+    return fill;
+  const double nx = glyphDistance(c, { p.x + NORMAL_STEP, p.y }, &atlasBox) - glyphDistance(c, { p.x - NORMAL_STEP, p.y }, &atlasBox);
+  const double ny = glyphDistance(c, { p.x, p.y + NORMAL_STEP }, &atlasBox) - glyphDistance(c, { p.x, p.y - NORMAL_STEP }, &atlasBox);
+  const double len = std::sqrt(nx * nx + ny * ny);
+  const double facing = len > 0 ? (nx * TOWARD_LIGHT.x + ny * TOWARD_LIGHT.y) / len : 0;
+  const double edge = 1 - depth / BEVEL;
+  // the rim facing the light glints white, the far rim falls into shadow
+  Colour lit = scale(fill, 1 + 0.55 * facing * edge);
+  if (facing > 0)
+    lit = add(lit, scale(rgb(1, 1, 1), 0.6 * facing * facing * edge));
+  return lit;
+}
+
+static void drawCell(Canvas* c, int column, int row, char ch)
+{
+  const double inv = 1.0 / SUPERSAMPLE;
+  for (int y = 0; y < ATLAS_CELL_PX; y++)
+    for (int x = 0; x < ATLAS_CELL_PX; x++) {
+      const Vec2 centre = { x + 0.5 - GLYPH_LEFT, (y + 0.5 - GLYPH_TOP) * CELL_STRETCH };
+      if (glyphDistance(ch, centre, &atlasBox) > OUTLINE + 2 * CELL_STRETCH)
+        continue;   // the whole pixel is background
+      Colour sum = rgb(0, 0, 0);
+      for (int sy = 0; sy < SUPERSAMPLE; sy++)
+        for (int sx = 0; sx < SUPERSAMPLE; sx++) {
+          const Vec2 p = { x + (sx + 0.5) * inv - GLYPH_LEFT, (y + (sy + 0.5) * inv - GLYPH_TOP) * CELL_STRETCH };
+          sum = add(sum, glyphShade(ch, p));
+        }
+      *canvasAt(c, column * ATLAS_CELL_PX + x, row * ATLAS_CELL_PX + y) = scale(sum, inv * inv);
+    }
+}
+
+void makeFont(Canvas* c)
+{
+  canvasClear(c, ATLAS_SIDE, ATLAS_SIDE);
+  // rows 6 and 7, the fallback cell among them, stay black: a blank shows nothing
+  for (int i = 0; i < ATLAS_GLYPHS; i++)
+    drawCell(c, i % ATLAS_CELLS, i / ATLAS_CELLS, ATLAS_LAYOUT[i]);
+}

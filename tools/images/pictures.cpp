@@ -1,0 +1,27 @@
+// pictures.cpp -- the list of pictures and the loop that writes them all into one folder
+#include "images.h"
+
+#include <cstdio>
+
+const ImageJob imageJobs[IMAGE_COUNT] = {
+  { "logo.bmp",   makeLogo       },
+  { "bounce.bmp", makeBounce     },
+  { "spark.bmp",  makeSpark      },
+  { "font.bmp",   makeFont       },
+  { "bg.bmp",     makeBackground },
+};
+
+int writeAllImages(const char* folder, Canvas* scratch)
+{
+  for (const ImageJob& job : imageJobs) {
+    char path[4096];
+    if (snprintf(path, sizeof path, "%s/%s", folder, job.file) >= (int)sizeof path)
+      return 0;
+    job.make(scratch);
+    if (!bmpWrite(scratch, path)) {
+      fprintf(stderr, "make-images: cannot write %s\n", path);
+      return 0;
+    }
+  }
+  return 1;
+}
