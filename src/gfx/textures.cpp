@@ -18,7 +18,7 @@ static const int MAX_IMAGE_SIDE     = 4096;   // larger claims are refused befor
 // its own size. The 12-byte OS/2 core header stores 16-bit sizes, every later
 // one 32-bit sizes.
 static const int BMP_FILE_HEADER  = 14;
-static const int BMP_SIZE_FIELDS  = 26;       // file header, info size, width and height of the later headers
+static const int BMP_HEAD_FIELDS  = 30;       // file header, info size, width, height, planes, bit count
 static const int BMP_CORE_HEADER  = 12;
 
 static Uint32 readLE16(const unsigned char* p) { return p[0] | p[1] << 8; }
@@ -27,31 +27,45 @@ static Uint32 readLE32(const unsigned char* p)
   return (Uint32)p[0] | (Uint32)p[1] << 8 | (Uint32)p[2] << 16 | (Uint32)p[3] << 24;
 }
 
-// Whether the header's image size is one we are willing to decode. The check
-// runs before SDL sees the file, since a forged size makes SDL try to
-// allocate (and overflow) a surface of that size.
+// Depths a BMP can be stored at. SDL builds its surface from whatever the
+// header says, and a forged bit count gives a surface whose pitch and pixel
+// size have overflowed.
+static bool bmpDepthIsKnown(Uint32 bits)
+{
+  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// Whether the header's image size and depth are ones we are willing to decode.
+// The check runs before SDL sees the file, since a forged size makes SDL try
+// to allocate (and overflow) a surface of that size.
 static bool bmpSizeIsSane(SDL_RWops* rw)
 {
-  unsigned char head[BMP_SIZE_FIELDS];
-  int got = SDL_RWread(rw, head, 1, BMP_SIZE_FIELDS);
+  unsigned char head[BMP_HEAD_FIELDS];
+  int got = SDL_RWread(rw, head, 1, BMP_HEAD_FIELDS);
   SDL_RWseek(rw, 0, RW_SEEK_SET);
   if (got < BMP_FILE_HEADER + 4 + 4 || head[0] != 'B' || head[1] != 'M')
     return false;
 
   Uint32 infoSize = readLE32(head + BMP_FILE_HEADER);
   long width, height;
+  Uint32 bits;
   if (infoSize == BMP_CORE_HEADER) {
+    if (got < BMP_FILE_HEADER + BMP_CORE_HEADER)
+      return false;
     width  = readLE16(head + BMP_FILE_HEADER + 4);
     height = readLE16(head + BMP_FILE_HEADER + 6);
+    bits   = readLE16(head + BMP_FILE_HEADER + 10);
   } else {
-    if (got < BMP_SIZE_FIELDS)
+    if (got < BMP_HEAD_FIELDS)
       return false;
     width  = (Sint32)readLE32(head + BMP_FILE_HEADER + 4);
     height = (Sint32)readLE32(head + BMP_FILE_HEADER + 8);
+    bits   = readLE16(head + BMP_FILE_HEADER + 14);
     if (height < 0)            // a top-down image
       height = -height;
   }
-  return width > 0 && height > 0 && width <= MAX_IMAGE_SIDE && height <= MAX_IMAGE_SIDE;
+  return width > 0 && height > 0 && width <= MAX_IMAGE_SIDE && height <= MAX_IMAGE_SIDE &&
+         bmpDepthIsKnown(bits);
 }
 
 // True for a surface whose bytes GL_BGR/GL_UNSIGNED_BYTE reads as they are.
@@ -87,9 +101,22 @@ static bool paletteCoversTexels(const SDL_Surface* image)
   return true;
 }
 
+// Whether the decoded surface's geometry holds together: pixel memory, a pixel
+// size that matches the depth, and rows long enough for the width.
+static bool surfaceIsWhole(const SDL_Surface* image)
+{
+  const SDL_PixelFormat* f = image->format;
+  return image->pixels && f->BytesPerPixel >= 1 && f->BytesPerPixel <= 4 &&
+         f->BytesPerPixel == (f->BitsPerPixel + 7) / 8 && image->pitch >= image->w * f->BytesPerPixel;
+}
+
 // Brings any decoded depth (palettised, 16 or 32 bits) to three bytes per pixel.
 static SDL_Surface* toPackedBGR(SDL_Surface* image)
 {
+  if (!surfaceIsWhole(image)) {
+    SDL_FreeSurface(image);
+    return nullptr;
+  }
   if (isPackedBGR(image))
     return image;
   if (!paletteCoversTexels(image)) {
