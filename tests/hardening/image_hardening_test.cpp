@@ -270,3 +270,33 @@ TEST(ImageFuzzFindings, TexelIndexPastThePaletteGivesThePlaceholder)
   expectBlackPlaceholder(image);
   SDL_FreeSurface(image);
 }
+
+// fuzz-core-bitcount.bmp: an OS/2 header whose bit count reads 19736. SDL built
+// a surface from it with an overflowed pixel size and a pitch of 0, and
+// converting it read far outside the pixel memory.
+TEST(ImageFuzzFindings, ForgedBitCountGivesThePlaceholder)
+{
+  const unsigned char input[] = {
+    0x42, 0x4d, 0x32, 0x00, 0x00, 0x00, 0x1a, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x0c, 0x00, 0x00, 0x00, 0x9e, 0x04, 0x00, 0x05, 0x8e, 0x00,
+    0x18, 0x4d, 0x32, 0x00, 0x00, 0x00, 0x1a, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x0c, 0x00, 0x00, 0x00, 0x9e, 0x00,
+  };
+  SDL_Surface* image = loadImageFromMemory(input, sizeof input);
+  expectBlackPlaceholder(image);
+  SDL_FreeSurface(image);
+}
+
+// The same forgery in the 40-byte header: any depth but 1, 4, 8, 16, 24 and 32 is refused.
+TEST(ImageFuzzFindings, UnknownBitCountsGiveThePlaceholder)
+{
+  for (unsigned bits : { 0u, 2u, 7u, 12u, 48u, 64u, 0x4d18u }) {
+    SCOPED_TRACE(bits);
+    Bytes bytes = depth(24);
+    bytes[28] = bits & 0xFF;
+    bytes[29] = bits >> 8;
+    SDL_Surface* image = loadImageFromMemory(bytes.data(), (int)bytes.size());
+    expectBlackPlaceholder(image);
+    SDL_FreeSurface(image);
+  }
+}
