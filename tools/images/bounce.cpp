@@ -13,7 +13,7 @@ static const double SPIN         = 0.3;    // radians the chequer is turned abou
 static const double PI           = 3.14159265358979323846;
 
 static const Colour CHECK_RED   = { 0.95, 0.06, 0.16 };
-static const Colour CHECK_WHITE = { 0.96, 0.94, 1.00 };
+static const Colour CHECK_WHITE = { 0.86, 0.84, 0.92 };
 static const Colour RIM_COLOUR  = { 0.15, 0.75, 1.00 };
 static const double LIGHT[3]    = { -0.48, -0.58, 0.66 };   // toward the light: left, up, front
 
@@ -40,7 +40,7 @@ static Colour ballSample(double x, double y)
   const double specular = std::pow(std::fmax(0, reflect), 40);
   const double rim = std::pow(1 - nz, 3) * smoothstep(-0.2, 0.8, nx + ny);
 
-  Colour c = scale(base, 0.18 + 0.9 * diffuse);
+  Colour c = scale(base, 0.08 + 0.92 * diffuse);
   c = add(c, scale(rgb(1, 1, 1), 0.9 * specular));
   return add(c, scale(RIM_COLOUR, 0.8 * rim));
 }

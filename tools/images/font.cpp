@@ -31,15 +31,17 @@ static const GlyphBox atlasBox = {
   STEM,
 };
 
-// chrome: a bright sky over a dark horizon line, warm ground below
+// chrome: a gold sky over a dark horizon line, magenta ground below; low in blue and
+// green, since the letters add onto a bright blue and would otherwise wash out white
 static const RampStop metal[] = {
-  { 0.00, { 1.00, 1.00, 0.92 } },
-  { 0.22, { 1.00, 0.86, 0.30 } },
-  { 0.47, { 0.95, 0.40, 0.04 } },
-  { 0.50, { 0.45, 0.05, 0.16 } },
-  { 0.53, { 0.85, 0.10, 0.45 } },
-  { 0.80, { 1.00, 0.42, 0.80 } },
-  { 1.00, { 1.00, 0.88, 1.00 } },
+  { 0.00, { 1.00, 0.95, 0.75 } },
+  { 0.12, { 1.00, 0.80, 0.25 } },
+  { 0.44, { 1.00, 0.40, 0.00 } },
+  { 0.48, { 0.55, 0.08, 0.02 } },
+  { 0.50, { 0.25, 0.00, 0.10 } },
+  { 0.53, { 0.75, 0.00, 0.45 } },
+  { 0.80, { 1.00, 0.25, 0.70 } },
+  { 1.00, { 1.00, 0.75, 0.95 } },
 };
 static const Colour OUTLINE_COLOUR = { 0.06, 0.01, 0.14 };
 static const Vec2   TOWARD_LIGHT   = { -0.6, -0.8 };   // up and to the left

@@ -9,6 +9,10 @@ static const int    SUPERSAMPLE  = 3;
 static const double TUBE_INSET   = 2.6;   // the tube runs this far inside each letter's edge
 static const double TUBE_RADIUS  = 2.2;
 static const double GLOW_REACH   = 5.5;   // the outer glow falls to 1/e over this many pixels
+// Fifteen echoes add about twice the logo's light around it again, so the
+// body and glow stay dim and the tubes carry the letters.
+static const double BODY         = 0.08;  // a letter's inside, as a share of its neon colour
+static const double GLOW         = 0.3;   // the glow at the letter's edge
 static const double EDGE_BLACK   = 2;     // pixels left black along every edge
 static const double EDGE_FADE    = 7;     // then the light fades in over this many
 
@@ -21,14 +25,14 @@ struct LogoWord {
 };
 
 static const LogoWord words[] = {
-  { "NEON",  40,  13, { 40, 74, 10.5 }, 7, { 1.00, 0.16, 0.66 } },
-  { "FJORD", 247, 13, { 40, 74, 10.5 }, 7, { 0.10, 0.82, 1.00 } },
-  { "2027",  222, 96, { 13, 21, 4.2 },  4, { 1.00, 0.78, 0.18 } },
+  { "NEON",  40,  10, { 40, 72, 10.5 }, 7, { 1.00, 0.06, 0.55 } },
+  { "FJORD", 247, 10, { 40, 72, 10.5 }, 7, { 0.10, 0.82, 1.00 } },
+  { "2027",  213, 89, { 18, 29, 5.5 },  5, { 1.00, 0.78, 0.18 } },
 };
 
 // the thin rules either side of "2027"
-static const double RULE_Y = 106.5, RULE_HALF = 1.2;
-static const double RULES[2][2] = { { 150, 212 }, { 300, 362 } };
+static const double RULE_Y = 103.5, RULE_HALF = 1.5;
+static const double RULES[2][2] = { { 132, 200 }, { 312, 380 } };
 static const Colour RULE_COLOUR = { 1.00, 0.50, 0.85 };
 
 static Colour neonLight(double d, Colour neon, double glow)
@@ -36,7 +40,7 @@ static Colour neonLight(double d, Colour neon, double glow)
   Colour c = rgb(0, 0, 0);
   if (d < 0) {
     // a dim body of the neon's colour, the tube's white-hot core a little inside the edge
-    c = scale(neon, 0.22);
+    c = scale(neon, BODY);
     const double across = std::fabs(-d - TUBE_INSET) / TUBE_RADIUS;
     if (across < 1) {
       const double core = 1 - across * across;
@@ -56,7 +60,7 @@ static Colour logoSample(double x, double y)
     double left = w.left;
     for (const char* ch = w.text; *ch; ch++) {
       const double d = glyphDistance(*ch, { x - left, y - w.top }, &w.box);
-      sum = add(sum, neonLight(d, w.neon, 0.55));
+      sum = add(sum, neonLight(d, w.neon, GLOW));
       left += w.box.width + w.gap;
     }
   }
