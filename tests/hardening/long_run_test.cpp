@@ -147,8 +147,9 @@ TEST(LongRun, TenMillionFramesKeepEveryCounterIndexAndPositionInRange)
   long advances = 0;
   for (int g = 0; g < 16; g++) {
     advances += gaps[g];
-    if (g != 8 && g != 9)
+    if (g != 8 && g != 9) {
       EXPECT_EQ(gaps[g], 0) << "character advances " << g << " frames apart";
+    }
   }
   EXPECT_GE(gaps[8], 1249900);
   EXPECT_LE(gaps[9], advances / 10000);

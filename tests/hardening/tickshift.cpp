@@ -1,0 +1,89 @@
+// tickshift.cpp -- LD_PRELOAD library for tests: starts the intro's tick counter just below a wrap point
+//
+// Never linked into the intro. Settings from the environment:
+//   TICKSHIFT_START=n   what SDL_GetTicks reads when the library loads; it then runs
+//                       on at real speed and wraps as a 32-bit counter does
+//   TICKSHIFT_LOG=path  at exit, one line per frame: the tick reading when the frame
+//                       began (its glClear); frames are counted at the buffer swap
+//   TICKSHIFT_QUIT=ms   after this many real milliseconds, queue an Escape key press
+#include <SDL/SDL.h>
+#include <GL/gl.h>
+
+#include <dlfcn.h>
+#include <time.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+static Uint32               startTicks;   // the reading at load time
+static long long            loadMs;       // monotonic time at load
+static long                 quitAfterMs;  // 0: never
+static bool                 escapeSent;
+static std::vector<Uint32>  frameTicks;   // tick reading at the start of every frame
+static Uint32               clearTicks;   // reading at the last glClear
+
+static long long monotonicMs()
+{
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+__attribute__((constructor)) static void tickshiftLoad()
+{
+  const char* start = getenv("TICKSHIFT_START");
+  startTicks = start ? (Uint32)strtoull(start, nullptr, 0) : 0;
+  const char* quit = getenv("TICKSHIFT_QUIT");
+  quitAfterMs = quit ? atol(quit) : 0;
+  loadMs = monotonicMs();
+  frameTicks.reserve(1 << 16);
+}
+
+__attribute__((destructor)) static void tickshiftWriteLog()
+{
+  const char* path = getenv("TICKSHIFT_LOG");
+  if (!path)
+    return;
+  FILE* f = fopen(path, "w");
+  if (!f)
+    return;
+  for (Uint32 t : frameTicks)
+    fprintf(f, "%u\n", t);
+  fclose(f);
+}
+
+extern "C" {
+
+Uint32 SDL_GetTicks()
+{
+  // unsigned arithmetic: the reading wraps at 2^32 like SDL's own after 49.7 days
+  return startTicks + (Uint32)(monotonicMs() - loadMs);
+}
+
+// the first call of every frame
+void glClear(GLbitfield mask)
+{
+  static auto realClear = (void (*)(GLbitfield))dlsym(RTLD_NEXT, "glClear");
+  clearTicks = SDL_GetTicks();
+  if (realClear)
+    realClear(mask);
+}
+
+void SDL_GL_SwapBuffers()
+{
+  static auto realSwap = (void (*)())dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
+  if (realSwap)
+    realSwap();
+  frameTicks.push_back(clearTicks);
+
+  if (quitAfterMs > 0 && !escapeSent && monotonicMs() - loadMs >= quitAfterMs) {
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = SDLK_ESCAPE;
+    escapeSent = SDL_PushEvent(&event) == 0;
+  }
+}
+
+}  // extern "C"
