@@ -31,16 +31,17 @@ static const GlyphBox atlasBox = {
   STEM,
 };
 
-// chrome: a gold sky over a dark horizon line, magenta ground below; low in blue and
+// chrome: a gold sky over a dark horizon line, magenta ground below; the horizon sits
+// under the middle so hyphens and crossbars stay bright; low in blue and
 // green, since the letters add onto a bright blue and would otherwise wash out white
 static const RampStop metal[] = {
   { 0.00, { 1.00, 0.95, 0.75 } },
   { 0.12, { 1.00, 0.80, 0.25 } },
-  { 0.44, { 1.00, 0.40, 0.00 } },
-  { 0.48, { 0.55, 0.08, 0.02 } },
-  { 0.50, { 0.25, 0.00, 0.10 } },
-  { 0.53, { 0.75, 0.00, 0.45 } },
-  { 0.80, { 1.00, 0.25, 0.70 } },
+  { 0.54, { 1.00, 0.40, 0.00 } },
+  { 0.58, { 0.55, 0.08, 0.02 } },
+  { 0.60, { 0.25, 0.00, 0.10 } },
+  { 0.63, { 0.75, 0.00, 0.45 } },
+  { 0.85, { 1.00, 0.25, 0.70 } },
   { 1.00, { 1.00, 0.75, 0.95 } },
 };
 static const Colour OUTLINE_COLOUR = { 0.06, 0.01, 0.14 };
