@@ -31,6 +31,7 @@ static const Colour AURORA_LOW  = { 0.15, 1.00, 0.45 };
 static const Colour AURORA_HIGH = { 0.55, 0.15, 0.95 };
 static const Colour RIDGE       = { 0.20, 0.90, 1.00 };
 static const Colour ROCK        = { 0.03, 0.00, 0.07 };
+static const Colour ROCK_GRAIN  = { 0.25, 0.05, 0.35 };
 static const double GRID_ROWS    = 1.2;   // rows of the water grid per unit of 1 / distance below the horizon
 static const double GRID_COLUMNS = 7;     // columns either side of the middle at the picture's bottom
 static const Colour GRID        = { 1.00, 0.12, 0.80 };
@@ -99,8 +100,9 @@ static Colour skyAt(double u, double v, double x, double y)
   if (v > ridge) {
     // dark rock with a lit rim along the ridge
     const double below = (v - ridge) * BG_SIDE;
+    const double downSlope = (v - ridge) / (HORIZON - ridge + 1e-9);   // 0 at the ridge, 1 at the waterline
     c = add(ROCK, scale(RIDGE, std::exp(-below / 1.2)));
-    c = add(c, scale(rgb(0.25, 0.05, 0.35), 0.5 * fbm(u * 40, v * 60, 3, SEED_MOUNTAIN + 9) * smoothstep(0.0, 0.3, (v - ridge) / (HORIZON - ridge + 1e-9))));
+    c = add(c, scale(ROCK_GRAIN, 0.5 * fbm(u * 40, v * 60, 3, SEED_MOUNTAIN + 9) * smoothstep(0.0, 0.3, downSlope)));
   } else {
     c = add(c, scale(RIDGE, 0.35 * std::exp(-(ridge - v) * BG_SIDE / 4)));
   }

@@ -58,8 +58,10 @@ static Colour glyphShade(char c, Vec2 p)
   const double depth = -d;
   if (depth >= BEVEL)
     return fill;
-  const double nx = glyphDistance(c, { p.x + NORMAL_STEP, p.y }, &atlasBox) - glyphDistance(c, { p.x - NORMAL_STEP, p.y }, &atlasBox);
-  const double ny = glyphDistance(c, { p.x, p.y + NORMAL_STEP }, &atlasBox) - glyphDistance(c, { p.x, p.y - NORMAL_STEP }, &atlasBox);
+  const double nx = glyphDistance(c, { p.x + NORMAL_STEP, p.y }, &atlasBox)
+                  - glyphDistance(c, { p.x - NORMAL_STEP, p.y }, &atlasBox);
+  const double ny = glyphDistance(c, { p.x, p.y + NORMAL_STEP }, &atlasBox)
+                  - glyphDistance(c, { p.x, p.y - NORMAL_STEP }, &atlasBox);
   const double len = std::sqrt(nx * nx + ny * ny);
   const double facing = len > 0 ? (nx * TOWARD_LIGHT.x + ny * TOWARD_LIGHT.y) / len : 0;
   const double edge = 1 - depth / BEVEL;
