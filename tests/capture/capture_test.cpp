@@ -329,6 +329,41 @@ TEST_F(Capture, FirstFrameShowsTheClearColourAtTheMarginsAndTheLogoInTheUpperMid
   EXPECT_NEAR(left, right, 40);
 }
 
+TEST_F(Capture, FirstFrameOfTheRealIntroLeavesClearMarginsAroundTheBannerWithTheLogoAbove)
+{
+  // the intro's own data/: the banner nearly fills the view and leaves thin margins of clear colour
+  const std::string png = dir + "/first.png";
+  Outcome r = capture(SOURCE_DIR, "-r 2 -d 0.021 --shot-frame 0 -o " + quote(dir + "/first.mp4") + " -p " + quote(png));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const Picture frame = decodePng(png);
+  ASSERT_EQ(frame.rgb.size(), 640u * 480u * 3u);
+
+  const int edges[][2] = {
+    {   0,   0 }, { 320,   0 }, { 639,   0 },
+    {   0, 240 },               { 639, 240 },
+    {   0, 479 }, { 320, 479 }, { 639, 479 },
+  };
+  for (const auto& e : edges)
+    EXPECT_TRUE(isClearColour(frame.at(e[0], e[1]))) << frame.at(e[0], e[1]) << " at " << e[0] << "," << e[1];
+
+  // at z = 0 the view spans x -1.79..1.79 and y -1.84..0.84; the logo's quad, x -1..1 and
+  // y -0.25..0.25, covers pixels 141..499 across and rows 106..195 down
+  auto meanLight = [&](int x0, int y0, int x1, int y1) {
+    double sum = 0;
+    for (int y = y0; y < y1; y++)
+      for (int x = x0; x < x1; x++) {
+        Rgb c = frame.at(x, y);
+        sum += c.r + c.g + c.b;
+      }
+    return sum / ((x1 - x0) * (y1 - y0));
+  };
+  const double clear = 26 + 128 + 178;
+  const double logo = meanLight(141, 106, 499, 195);
+  EXPECT_GT(logo, clear + 100);
+  // and it outshines the same box further down, where only the banner and the sparks add light
+  EXPECT_GT(logo, meanLight(141, 300, 499, 389) + 100);
+}
+
 TEST_F(Capture, InstalledReleaseRunsFromAnotherWorkingDirectory)
 {
   const std::string prefix = dir + "/neonfjord-intro";
