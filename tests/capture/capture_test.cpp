@@ -390,8 +390,12 @@ TEST_F(Capture, InstalledReleaseRunsFromAnotherWorkingDirectory)
   run("mkdir -p " + quote(elsewhere));
   Outcome released = run(std::string(CAPTURE_DRIVER) + " --intro " + quote(prefix + "/neonfjord.sh") + " --lib " +
                      quote(CAPTURE_LIB) + " --dir " + quote(elsewhere) + " -r 1 -d 0.1 -o " +
-                     quote(dir + "/released.mp4") + " --framemd5 " + quote(dir + "/released.md5"));
+                     quote(dir + "/released.mp4") + " --framemd5 " + quote(dir + "/released.md5") +
+                     " --timeline " + quote(dir + "/released.timeline"));
   ASSERT_EQ(released.status, 0) << released.output;
+  // the music came from the release's own data/, and that is what the video carries
+  EXPECT_NE(readFile(dir + "/released.timeline").find("music_file " + prefix + "/data/soundtrack.mp3\n"),
+            std::string::npos) << readFile(dir + "/released.timeline");
   Outcome built = capture(SOURCE_DIR, "-r 1 -d 0.1 -o " + quote(dir + "/built.mp4") + " --framemd5 " +
                                   quote(dir + "/built.md5"));
   ASSERT_EQ(built.status, 0) << built.output;

@@ -5,7 +5,8 @@
 //                        a pixel, top row first, at the video surface's size
 //   CAPTURE_FRAMES=n     after n frames, hand the intro an Escape key press
 //   CAPTURE_SEED=n       what SDL_GetTicks reads before SDL_Init (the intro seeds rand with it)
-//   CAPTURE_TIMELINE=p   at exit, write the virtual times of playback start and of every frame to p
+//   CAPTURE_TIMELINE=p   at exit, write the soundtrack's path and the virtual times of playback
+//                        start and of every frame to p
 #include "clock.h"
 
 #include <SDL/SDL.h>
@@ -18,6 +19,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +41,7 @@ static long                  framesShown;      // buffer swaps so far
 static bool                  escapeSent;       // the Escape for the frame limit has been delivered
 static bool                  musicStarted;     // Mix_PlayMusic succeeded
 static uint32_t              musicStartMs;     // virtual time of that call
+static char                  musicFile[PATH_MAX]; // the loaded soundtrack, as an absolute path
 static std::vector<uint32_t> frameMs;          // virtual time of every recorded swap
 static int                   frameWidth;       // size of the first recorded frame, in pixels
 static int                   frameHeight;
@@ -97,6 +100,8 @@ __attribute__((destructor)) static void captureWriteTimeline()
   fprintf(out, "seed %u\n", virtualClock.preStart);
   if (musicStarted)
     fprintf(out, "music_start_ms %u\n", musicStartMs);
+  if (musicFile[0])
+    fprintf(out, "music_file %s\n", musicFile);
   fprintf(out, "frames %zu\n", frameMs.size());
   fprintf(out, "size %dx%d\n", frameWidth, frameHeight);
   fprintf(out, "frame_ms");
@@ -185,6 +190,16 @@ int SDL_Init(Uint32 flags)
     clockStart(virtualClock);
   }
   return realInit(flags);
+}
+
+Mix_Music* Mix_LoadMUS(const char* file)
+{
+  static auto realLoad = realFunction<Mix_Music* (*)(const char*)>("Mix_LoadMUS");
+  Mix_Music* music = realLoad(file);
+  // the path is relative to the intro's working directory, which the capture does not know
+  if (music && file && !realpath(file, musicFile))
+    musicFile[0] = 0;
+  return music;
 }
 
 int Mix_PlayMusic(Mix_Music* music, int loops)
