@@ -7,6 +7,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <chrono>
@@ -491,6 +492,31 @@ bool Shot::allBlack() const
     if (c.r || c.g || c.b)
       return false;
   return true;
+}
+
+Shot::Area Shot::areaNear(Rgb c, int tolerance) const
+{
+  Area a;
+  a.left = width;
+  a.top = height;
+  double sumX = 0, sumY = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      if (!near(at(x, y), c, tolerance))
+        continue;
+      ++a.count;
+      sumX += x;
+      sumY += y;
+      a.left = std::min(a.left, x);
+      a.right = std::max(a.right, x);
+      a.top = std::min(a.top, y);
+      a.bottom = std::max(a.bottom, y);
+    }
+  if (a.count) {
+    a.centreX = sumX / a.count;
+    a.centreY = sumY / a.count;
+  }
+  return a;
 }
 
 bool Shot::writePpm(const std::string& path) const

@@ -170,6 +170,9 @@ struct Shot {
   int countNear(int x0, int y0, int w, int h, Rgb c, int tolerance) const;
   int differingPixels(const Shot& other, int tolerance) const;
   bool allBlack() const;
+  // Where the pixels within tolerance of c lie: count, centre and bounds.
+  struct Area { int count = 0; double centreX = 0, centreY = 0; int left = 0, top = 0, right = -1, bottom = -1; };
+  Area areaNear(Rgb c, int tolerance) const;
   bool writePpm(const std::string& path) const;   // for looking at a failure by eye
 };
 
