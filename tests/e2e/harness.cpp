@@ -343,6 +343,10 @@ bool Intro::start(const TempDir& dir, const std::string& display, const RunOptio
   for (const auto& [name, value] : options.env)
     env.push_back(name + "=" + value);
 
+  // E2E_INTRO runs the tests against another build of the intro
+  const char* other = getenv("E2E_INTRO");
+  const std::string program = other && *other ? other : INTRO_PATH;
+
   outPath_ = dir.file("stdout.txt");
   errPath_ = dir.file("stderr.txt");
   const std::string workdir = dir.run();
@@ -365,7 +369,7 @@ bool Intro::start(const TempDir& dir, const std::string& display, const RunOptio
       envp.push_back(v.data());
     envp.push_back(nullptr);
     char* argv[] = { const_cast<char*>("intro"), nullptr };
-    execve(INTRO_PATH, argv, envp.data());
+    execve(program.c_str(), argv, envp.data());
     _exit(127);
   }
   close(fds[0]);

@@ -15,6 +15,7 @@
 //   EXPECT_EQ(0, st.code);
 //
 // Pieces can be used alone too: TempDir, XServer, XClient and Intro.
+// The intro is the one this build made; E2E_INTRO=/path/to/intro runs another.
 #pragma once
 
 #include <cstdint>
