@@ -4,15 +4,23 @@
 // on failure too):
 //
 //   e2e::Session s;                                   // temp dir, Xvfb, X connection
+//   s.writeAllImages({0, 0, 0});                      // data/ holds what the test writes
 //   s.data().writeBmp("logo.bmp", 64, 16, e2e::solid({255, 255, 255}));
 //   s.start({"2\n"});                                 // menu answer on stdin
 //   e2e::GlView view;
-//   ASSERT_TRUE(s.x().waitForGlWindow(640, 480, 10000, &view));
+//   ASSERT_TRUE(s.x().waitForRunning(640, 480, 20000, &view));   // full screen, first frame out
 //   e2e::Shot shot = s.x().grab(view.window);         // pixels of the GL window
 //   s.x().pressKey("Escape");
 //   e2e::ExitStatus st;
 //   ASSERT_TRUE(s.intro().waitExit(1000, &st));
 //   EXPECT_EQ(0, st.code);
+//
+// Wait with waitForRunning before sending keys: the GL window shows up at its
+// size in the plain window first and only then moves into the full-screen one,
+// and a key sent in between can be lost. SDL 1.2 keeps three windows: the
+// top-level "WM window" (WM_CLASS "intro", takes keys and WM_DELETE_WINDOW,
+// gets resized), a screen-sized override-redirect window for full screen, and
+// the GL window, a child of one or the other. GlView is that GL window.
 //
 // Pieces can be used alone too: TempDir, XServer, XClient and Intro.
 // The intro is the one this build made; E2E_INTRO=/path/to/intro runs another.
