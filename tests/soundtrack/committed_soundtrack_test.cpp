@@ -47,7 +47,7 @@ double SummaryValue(const std::string &log, const std::string &label)
 
 std::vector<int16_t> DecodedSamples()
 {
-    std::string raw = RunCommand("ffmpeg -v error -i '" + mp3Path + "' -f s16le -acodec pcm_s16le -");
+    std::string raw = RunCommand("ffmpeg -nostdin -v error -i '" + mp3Path + "' -f s16le -acodec pcm_s16le -");
     std::vector<int16_t> s(raw.size() / 2);
     for (size_t i = 0; i < s.size(); i++)
         s[i] = (int16_t)((uint8_t)raw[2 * i] | ((uint8_t)raw[2 * i + 1] << 8));
@@ -107,7 +107,7 @@ TEST(CommittedMp3, FramesFillTheFileAndLastTwoMinutes)
 
 TEST(CommittedMp3, MasteredLoudnessAndTruePeak)
 {
-    std::string log = RunCommand("ffmpeg -hide_banner -nostats -i '" + mp3Path + "' -af ebur128=peak=true -f null - 2>&1");
+    std::string log = RunCommand("ffmpeg -nostdin -hide_banner -nostats -i '" + mp3Path + "' -af ebur128=peak=true -f null - 2>&1");
     double lufs = SummaryValue(log, "I:");
     double peak = SummaryValue(log, "Peak:");
     ASSERT_FALSE(std::isnan(lufs)) << log.substr(0, 2000);
@@ -117,19 +117,25 @@ TEST(CommittedMp3, MasteredLoudnessAndTruePeak)
     EXPECT_LE(peak, -1.0);
 }
 
-TEST(CommittedMp3, LoopPointIsQuietOnBothSides)
+TEST(CommittedMp3, LoopPointIsQuietAndSmooth)
 {
+    // Played in a loop, the last 50 ms run straight into the first 50 ms
+    // (the decoder's start-up silence included): no step, nothing loud.
     std::vector<int16_t> s = DecodedSamples();
     ASSERT_GT(s.size(), 32000u * 2 * 90);
-    const size_t edge = 32000 / 50 * 2; // 20 ms of stereo samples
-    int head = 0, tail = 0, body = 0;
-    for (size_t i = 0; i < edge; i++) {
-        head = std::max(head, std::abs((int)s[i]));
-        tail = std::max(tail, std::abs((int)s[s.size() - 1 - i]));
+    const size_t edge = 32000 / 20 * 2; // 50 ms of stereo samples
+    std::vector<int16_t> seam(s.end() - edge, s.end());
+    seam.insert(seam.end(), s.begin(), s.begin() + edge);
+    int loudest = 0, step = 0;
+    for (size_t i = 0; i < seam.size(); i++) {
+        loudest = std::max(loudest, std::abs((int)seam[i]));
+        if (i >= 2)
+            step = std::max(step, std::abs(seam[i] - seam[i - 2])); // same channel, one frame apart
     }
+    int body = 0;
     for (size_t i = s.size() / 4; i < s.size() / 2; i++)
         body = std::max(body, std::abs((int)s[i]));
-    EXPECT_LT(head, 600) << "the song starts with a step";  // under -35 dBFS
-    EXPECT_LT(tail, 600) << "the song ends with a step";
+    EXPECT_LT(loudest, 1000) << "loud around the loop point";   // under -30 dBFS
+    EXPECT_LT(step, 300) << "a click at the loop point";
     EXPECT_GT(body, 16000) << "the middle of the song is loud";
 }

@@ -31,7 +31,7 @@ const TrackOrder song_orders[] = {
     { TRACK_HAT,     "....aaaa aaaaaaaa bbbbbbbb bbbbbbbb ........ bbbbbbbb bbbbbbbb bbbbaaaa" },
     { TRACK_OPENHAT, "........ ....aaaa aaaaaaaa aaaaaaaa ........ aaaaaaaa aaaaaaaa aaaa...." },
     { TRACK_CRASH,   "........ a....... a.......a....... ........ a.......a....... a......." },
-    { TRACK_RISER,   "........ ......b. ........ ........ ......b. ........ ........ .......a" },
+    { TRACK_RISER,   "........ ......b. ........ ........ ......b. ........ ........ ........" },
     { TRACK_BASS,    "........ aaaaaaaa bbbbbbbb bbbbbbbb ........ bbbbbbbb bbbbbbbb aaaa...." },
     { TRACK_PAD,     "aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaab" },
     { TRACK_ARP,     "....aaaa aaaaaaaa aaaaaaaa aaaaaaaa bbbbbbbb aaaaaaaa aaaaaaaa aaaaaaac" },
