@@ -6,6 +6,7 @@
 //   TICKSHIFT_LOG=path  at exit, one line per frame: the tick reading when the frame
 //                       began (its glClear); frames are counted at the buffer swap
 //   TICKSHIFT_QUIT=ms   after this many real milliseconds, queue an Escape key press
+//   TICKSHIFT_QUIT_FRAMES=n  ... or after this many frames
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
@@ -14,13 +15,15 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 static Uint32               startTicks;   // the reading at load time
 static long long            loadMs;       // monotonic time at load
 static long                 quitAfterMs;  // 0: never
+static long                 quitAfterFrames;  // 0: never
 static bool                 escapeSent;
-static std::vector<Uint32>  frameTicks;   // tick reading at the start of every frame
+static const long           MAX_FRAMES = 1 << 20;     // 6 hours at 47.6 frames a second
+static Uint32               frameTicks[MAX_FRAMES];   // tick reading at the start of every frame
+static long                 frameCount;               // frames swapped so far
 static Uint32               clearTicks;   // reading at the last glClear
 
 static long long monotonicMs()
@@ -36,8 +39,9 @@ __attribute__((constructor)) static void tickshiftLoad()
   startTicks = start ? (Uint32)strtoull(start, nullptr, 0) : 0;
   const char* quit = getenv("TICKSHIFT_QUIT");
   quitAfterMs = quit ? atol(quit) : 0;
+  const char* quitFrames = getenv("TICKSHIFT_QUIT_FRAMES");
+  quitAfterFrames = quitFrames ? atol(quitFrames) : 0;
   loadMs = monotonicMs();
-  frameTicks.reserve(1 << 16);
 }
 
 __attribute__((destructor)) static void tickshiftWriteLog()
@@ -48,8 +52,8 @@ __attribute__((destructor)) static void tickshiftWriteLog()
   FILE* f = fopen(path, "w");
   if (!f)
     return;
-  for (Uint32 t : frameTicks)
-    fprintf(f, "%u\n", t);
+  for (long i = 0; i < frameCount && i < MAX_FRAMES; i++)
+    fprintf(f, "%u\n", frameTicks[i]);
   fclose(f);
 }
 
@@ -75,9 +79,13 @@ void SDL_GL_SwapBuffers()
   static auto realSwap = (void (*)())dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
   if (realSwap)
     realSwap();
-  frameTicks.push_back(clearTicks);
+  if (frameCount < MAX_FRAMES)
+    frameTicks[frameCount] = clearTicks;
+  frameCount++;
 
-  if (quitAfterMs > 0 && !escapeSent && monotonicMs() - loadMs >= quitAfterMs) {
+  const bool timeUp = quitAfterMs > 0 && monotonicMs() - loadMs >= quitAfterMs;
+  const bool framesUp = quitAfterFrames > 0 && frameCount >= quitAfterFrames;
+  if (!escapeSent && (timeUp || framesUp)) {
     SDL_Event event = {};
     event.type = SDL_KEYDOWN;
     event.key.state = SDL_PRESSED;

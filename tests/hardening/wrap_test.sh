@@ -24,7 +24,7 @@ for wrap in 2147483648 4294967296; do
   start=$((wrap - LEAD_MS))
   log=$tmp/swaps-$wrap
   set +e
-  printf '1\n' | timeout 60 env SDL_AUDIODRIVER=dummy LD_PRELOAD="$lib" \
+  printf '1\n' | timeout 60 env SDL_AUDIODRIVER=dummy LD_PRELOAD="${LD_PRELOAD:+$LD_PRELOAD:}$lib" \
       TICKSHIFT_START=$start TICKSHIFT_QUIT=$RUN_MS TICKSHIFT_LOG="$log" \
       "$intro" >"$tmp/out" 2>"$tmp/err"
   status=$?
