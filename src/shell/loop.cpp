@@ -49,11 +49,11 @@ void handleResize(int width, int height, int videoFlags)
   resizeWindow(width, height);
 }
 
-void handleEvent(const SDL_Event& event, int videoFlags, int& done)
+void handleEvent(SDL_Event& event, int videoFlags, int& done)
 {
   switch (event.type) {
   case SDL_KEYDOWN:
-    handleKeyPress(const_cast<SDL_keysym*>(&event.key.keysym));
+    handleKeyPress(&event.key.keysym);
     break;
   case SDL_QUIT:
     done = 1;

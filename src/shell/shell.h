@@ -51,7 +51,7 @@ void handleKeyPress(SDL_keysym* keysym);
 void handleResize(int width, int height, int videoFlags);
 
 // One pass of the loop's event handling; sets done on a window-close request.
-void handleEvent(const SDL_Event& event, int videoFlags, int& done);
+void handleEvent(SDL_Event& event, int videoFlags, int& done);
 
 [[noreturn]] void eventLoop(int videoFlags);
 
