@@ -28,4 +28,8 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 
 cd "$build"
-ctest --output-on-failure -LE "soak|valgrind" -j "$(nproc)"
+# INTRO_TEST_EXCLUDE: a ctest -E pattern of tests to leave out (CI uses it for known,
+# reported failures of the sanitizer suite; see .ci/run)
+exclude=()
+[ -z "${INTRO_TEST_EXCLUDE:-}" ] || exclude=(-E "$INTRO_TEST_EXCLUDE")
+ctest --output-on-failure -LE "soak|valgrind" "${exclude[@]}" -j "$(nproc)"
