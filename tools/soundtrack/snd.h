@@ -215,25 +215,7 @@ extern const char      *song_autoLanes[AUTO_COUNT];
 //
 // renderer: voices, buses, effects and master
 //
-struct Instrument {
-    Track track;
-    Wave  wave;
-    int   unison;      // oscillators per voice
-    float detune;      // spread of the unison, semitones edge to edge
-    float attack, decay, sustain, release; // seconds, level
-    float cutoff;      // Hz, before the envelope and the lane
-    float envOctaves;  // filter opening from the envelope at its peak
-    float resonance;
-    int   lane;        // AutoLane that scales the cutoff, or -1
-    float gate;        // part of the written length that is held
-    float gain, pan, width; // pan -1..1; width spreads the unison
-    float reverb, delay;    // sends
-    int   ducked;      // pumped by the kick
-    int   transpose;   // semitones
-    float vibrato;     // semitones
-};
 
-const Instrument *Render_Instrument(Track track);
 void Render_Song(float *out, int frames);        // interleaved stereo, before the master
 void Render_Master(float *mix, int16_t *out);    // loop fold, limiter, 16 bits: SND_RENDER_FRAMES in, SND_SONG_FRAMES out
 

@@ -28,6 +28,25 @@ constexpr int   LOOP_FADE_OUT   = SND_STEP; // the last sixteenth fades to silen
 constexpr int   LOOP_FADE_IN    = 192;
 constexpr int   LIMITER_PREROLL = SND_RATE; // the song's end runs through the limiter first
 
+// How each track sounds; drums use only the mix columns (gain, pan, sends).
+struct Instrument {
+    Track track;
+    Wave  wave;
+    int   unison;      // oscillators per voice
+    float detune;      // spread of the unison, semitones edge to edge
+    float attack, decay, sustain, release; // seconds, level
+    float cutoff;      // Hz, before the envelope and the lane
+    float envOctaves;  // filter opening from the envelope at its peak
+    float resonance;
+    int   lane;        // AutoLane that scales the cutoff, or -1
+    float gate;        // part of the written length that is held
+    float gain, pan, width; // pan -1..1; width spreads the unison
+    float reverb, delay;    // sends
+    int   ducked;      // pumped by the kick
+    int   transpose;   // semitones
+    float vibrato;     // semitones
+};
+
 static const Instrument instruments[] = {
     // track           wave         uni detune  att    dec   sus   rel    cutoff  envOct res  lane      gate  gain   pan    width rev   dly   duck tr  vib
     { TRACK_KICK,      WAVE_SINE,   1, 0.00f, 0.000f,0.00f,0.00f,0.00f,    0.0f, 0.0f, 0.0f, -1,       1.0f, 0.55f, 0.00f, 0.0f, 0.00f,0.00f,0,  0, 0.0f },
@@ -67,11 +86,6 @@ static NoteEvent events[SEQ_MAX_EVENTS];    // the whole song, in order
 static Reverb    reverb;
 static Delay     delay;
 static uint32_t  voiceSeed;                 // hands every voice its own noise and phases
-
-const Instrument *Render_Instrument(Track track)
-{
-    return &instruments[track];
-}
 
 static Voice *Render_FreeVoice()
 {
