@@ -194,7 +194,12 @@ TEST(EventStorm, TwoHundredResizesEndWithTheViewportAtTheLastSize)
   // six hundred surfaces later the process has not grown round by round
   printf("resident memory after each round of 200 resizes: %ld, %ld, %ld KiB\n", rss[0], rss[1], rss[2]);
   ASSERT_GT(rss[0], 0);
+#ifndef __SANITIZE_ADDRESS__
   EXPECT_LT(rss[2] - rss[1], 8 * 1024);
+#else
+  // AddressSanitizer holds freed blocks in quarantine, so resident memory grows
+  // with every reallocation; its leak check at the intro's exit covers this run
+#endif
 
   s.x().pressKey("Escape");
   expectCleanExit(s, QUIT_MS);
