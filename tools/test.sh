@@ -28,8 +28,4 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 
 cd "$build"
-# INTRO_TEST_EXCLUDE: a ctest -E pattern of tests to leave out (CI uses it for known,
-# reported failures of the sanitizer suite; see .ci/run)
-exclude=()
-[ -z "${INTRO_TEST_EXCLUDE:-}" ] || exclude=(-E "$INTRO_TEST_EXCLUDE")
-ctest --output-on-failure -LE "soak|valgrind" "${exclude[@]}" -j "$(nproc)"
+ctest --output-on-failure -LE "soak|valgrind" -j "$(nproc)"
