@@ -1,5 +1,5 @@
 // data_test.cpp -- the soundtrack reaching the audio device, and runs with missing or broken data
-#include "harness.h"
+#include "expected.h"
 
 #include <gtest/gtest.h>
 
@@ -10,20 +10,7 @@ using namespace e2e;
 
 namespace {
 
-const int START_MS  = 20000;   // software GL under a busy machine can be slow to come up
 const int QUIT_MS   = 1000;    // Escape ends the intro at once
-const int TOLERANCE = 3;       // rounding of the clear colour by the GL
-
-const Rgb CLEAR  = { 26, 128, 179 };   // (0.1, 0.5, 0.7)
-const Rgb BANNER = { 51, 153, 204 };   // clear colour plus a tenth of a white banner
-const Rgb WHITE  = { 255, 255, 255 };
-
-const char* const MENU =
-    "\n\nChoose resolution\n\n"
-    "1) 320x240 for software OpenGL\n"
-    "2) 640x480 for hardware OpenGL\n"
-    "3) 1024x768 for hardware OpenGL on fast machines\n"
-    ">";
 
 bool allClear(const Shot& shot)
 {

@@ -1,5 +1,5 @@
 // events_test.cpp -- Escape, window close, the full-screen key and window resizes on a live intro
-#include "harness.h"
+#include "expected.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,8 @@ using namespace e2e;
 
 namespace {
 
-const int START_MS  = 20000;   // software GL under a busy machine can be slow to come up
 const int QUIT_MS   = 1000;    // Escape and close end the intro at once
 const int EVENT_MS  = 5000;    // the intro reacts to a key or a resize within this
-const int TOLERANCE = 3;       // rounding of the clear colour by the GL
-
-const Rgb CLEAR = { 26, 128, 179 };   // (0.1, 0.5, 0.7)
 
 // A running intro at 640x480 with black images: every pixel shows the clear colour.
 struct Running {
@@ -141,8 +137,6 @@ TEST(Events, ResizeRecreatesTheSurfaceAndTheViewportFollows)
   s.x().pressKey("f");
   ASSERT_TRUE(s.x().waitForFullScreen(false, EVENT_MS, &view));
 
-  const Rgb banner = { 51, 153, 204 };   // clear colour plus a tenth of white
-  const Rgb white  = { 255, 255, 255 };
   struct Size { int w, h; };
   for (Size size : { Size{ 400, 300 }, Size{ 800, 600 }, Size{ 1024, 768 } }) {
     SCOPED_TRACE(std::to_string(size.w) + "x" + std::to_string(size.h));
@@ -158,10 +152,10 @@ TEST(Events, ResizeRecreatesTheSurfaceAndTheViewportFollows)
     for (double fx : { 0.1, 0.9 })
       for (double fy : { 0.1, 0.9 }) {
         Rgb c = shot.at((int)(fx * size.w), (int)(fy * size.h));
-        EXPECT_TRUE(near(c, banner, TOLERANCE)) << "at " << fx << ", " << fy << ": " << toString(c);
+        EXPECT_TRUE(near(c, BANNER, TOLERANCE)) << "at " << fx << ", " << fy << ": " << toString(c);
       }
     // the logo stays centred across the top half of whatever size the window has
-    Shot::Area logo = shot.areaNear(white, 8);
+    Shot::Area logo = shot.areaNear(WHITE, 8);
     ASSERT_GT(logo.count, 0);
     EXPECT_GT(logo.centreX, 0.47 * size.w);
     EXPECT_LT(logo.centreX, 0.60 * size.w);

@@ -1,5 +1,5 @@
 // startup_test.cpp -- the menu, the window size each answer opens, and the start-up failures
-#include "harness.h"
+#include "expected.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +7,6 @@ using namespace e2e;
 
 namespace {
 
-const char* const MENU =
-    "\n\nChoose resolution\n\n"
-    "1) 320x240 for software OpenGL\n"
-    "2) 640x480 for hardware OpenGL\n"
-    "3) 1024x768 for hardware OpenGL on fast machines\n"
-    ">";
-
-const int START_MS = 20000;   // software GL under a busy machine can be slow to come up
 const int QUIT_MS  = 1000;    // Escape ends the intro at once
 
 struct SizeCase {

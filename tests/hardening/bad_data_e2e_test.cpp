@@ -4,7 +4,7 @@
 // the broken layer adds nothing (or, for a readable BMP of another depth, its
 // picture), Escape ends it with status 0, and nothing is printed beyond the menu.
 #include "bmpforge.h"
-#include "harness.h"
+#include "expected.h"
 
 #include <gtest/gtest.h>
 
@@ -16,20 +16,7 @@ using namespace e2e;
 
 namespace {
 
-const int START_MS  = 20000;   // software GL on a busy machine can be slow to come up
 const int QUIT_MS   = 2000;    // Escape ends the intro at once; allow for a loaded machine
-const int TOLERANCE = 3;
-
-const Rgb CLEAR  = { 26, 128, 179 };   // (0.1, 0.5, 0.7)
-const Rgb BANNER = { 51, 153, 204 };   // clear colour plus a tenth of a white banner
-const Rgb WHITE  = { 255, 255, 255 };
-
-const char* const MENU =
-    "\n\nChoose resolution\n\n"
-    "1) 320x240 for software OpenGL\n"
-    "2) 640x480 for hardware OpenGL\n"
-    "3) 1024x768 for hardware OpenGL on fast machines\n"
-    ">";
 
 const char* const SLOTS[] = { "logo.bmp", "bounce.bmp", "spark.bmp", "font.bmp", "bg.bmp" };
 

@@ -1,6 +1,6 @@
 // hostile_e2e_test.cpp -- the real intro against hostile console input and storms of window and key events
 #include "bmpforge.h"
-#include "harness.h"
+#include "expected.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +12,8 @@ using namespace e2e;
 
 namespace {
 
-const int START_MS  = 20000;   // software GL on a busy machine can be slow to come up
 const int QUIT_MS   = 3000;    // Escape ends the intro at once; allow for a loaded machine
 const int EVENT_MS  = 10000;   // a burst of events to settle
-const int TOLERANCE = 3;
-
-const Rgb BANNER = { 51, 153, 204 };   // clear colour plus a tenth of a white banner
-const Rgb WHITE  = { 255, 255, 255 };
-
-const char* const MENU =
-    "\n\nChoose resolution\n\n"
-    "1) 320x240 for software OpenGL\n"
-    "2) 640x480 for hardware OpenGL\n"
-    "3) 1024x768 for hardware OpenGL on fast machines\n"
-    ">";
 
 void expectCleanExit(Session& s, int ms)
 {
