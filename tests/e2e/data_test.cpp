@@ -17,15 +17,6 @@ bool allClear(const Shot& shot)
   return shot.countNear(0, 0, shot.width, shot.height, CLEAR, TOLERANCE) == shot.width * shot.height;
 }
 
-void quitWithEscape(Session& s)
-{
-  s.x().pressKey("Escape");
-  ExitStatus st;
-  ASSERT_TRUE(s.intro().waitExit(QUIT_MS, &st)) << "still running after Escape";
-  EXPECT_TRUE(st.exited) << toString(st);
-  EXPECT_EQ(0, st.code);
-}
-
 // Runs the intro on what the test put in data/, expects it to come up and
 // show only the clear colour, then quits it.
 void expectClearPictureAndCleanExit(Session& s)
@@ -37,7 +28,7 @@ void expectClearPictureAndCleanExit(Session& s)
   Shot shot = s.x().grab(view.window);
   ASSERT_FALSE(shot.empty());
   EXPECT_TRUE(allClear(shot)) << "centre " << toString(shot.at(320, 240));
-  quitWithEscape(s);
+  quitWithEscape(s, QUIT_MS);
   EXPECT_EQ(MENU, s.intro().out());
   EXPECT_EQ("", s.intro().err());
 }
@@ -81,7 +72,7 @@ TEST(Data, SoundtrackReachesTheAudioDevice)
   GlView view;
   ASSERT_TRUE(s.x().waitForRunning(640, 480, START_MS, &view)) << "stderr: " << s.intro().err();
   sleepMs(1500);
-  quitWithEscape(s);
+  quitWithEscape(s, QUIT_MS);
   EXPECT_EQ(MENU, s.intro().out());
   // SDL's disk driver announces itself; the intro adds nothing
   EXPECT_EQ("WARNING: You are using the SDL disk writer audio driver!\n Writing to file [" + audio +
@@ -150,7 +141,7 @@ TEST(Data, BrokenImagesLeaveTheirLayersOutAndTheRestRuns)
   // the banner came through; the broken logo adds nothing, not even untextured white
   EXPECT_TRUE(near(shot.at(320, 240), BANNER, TOLERANCE)) << toString(shot.at(320, 240));
   EXPECT_EQ(0, shot.areaNear(WHITE, 60).count);
-  quitWithEscape(s);
+  quitWithEscape(s, QUIT_MS);
   EXPECT_EQ(MENU, s.intro().out());
   EXPECT_EQ("", s.intro().err());
 }

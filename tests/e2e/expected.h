@@ -3,6 +3,8 @@
 
 #include "harness.h"
 
+#include <gtest/gtest.h>
+
 namespace e2e {
 
 // The resolution menu exactly as the intro prints it, prompt included.
@@ -19,5 +21,15 @@ constexpr int TOLERANCE = 3;                      // rounding of the colours by 
 constexpr Rgb CLEAR  = { 26, 128, 179 };          // the clear colour (0.1, 0.5, 0.7)
 constexpr Rgb BANNER = { 51, 153, 204 };          // clear colour plus a tenth of a white banner
 constexpr Rgb WHITE  = { 255, 255, 255 };
+
+// Presses Escape and expects the intro gone with status 0 within quitMs.
+inline void quitWithEscape(Session& s, int quitMs)
+{
+  s.x().pressKey("Escape");
+  ExitStatus st;
+  ASSERT_TRUE(s.intro().waitExit(quitMs, &st)) << "still running after Escape";
+  EXPECT_TRUE(st.exited) << toString(st);
+  EXPECT_EQ(0, st.code);
+}
 
 }  // namespace e2e
