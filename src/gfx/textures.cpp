@@ -113,16 +113,12 @@ static bool surfaceIsWhole(const SDL_Surface* image)
 // Brings any decoded depth (palettised, 16 or 32 bits) to three bytes per pixel.
 static SDL_Surface* toPackedBGR(SDL_Surface* image)
 {
-  if (!surfaceIsWhole(image)) {
+  if (!surfaceIsWhole(image) || !paletteCoversTexels(image)) {
     SDL_FreeSurface(image);
     return nullptr;
   }
   if (isPackedBGR(image))
     return image;
-  if (!paletteCoversTexels(image)) {
-    SDL_FreeSurface(image);
-    return nullptr;
-  }
 
   SDL_Surface* target = blackPlaceholder();
   SDL_Surface* converted = target ? SDL_ConvertSurface(image, target->format, SDL_SWSURFACE) : nullptr;
