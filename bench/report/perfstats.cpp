@@ -149,10 +149,14 @@ bool summarizeRun(const ProbeReport& report, RunSummary& summary, std::string& e
   summary.lateShare = (double)std::count_if(gaps.begin(), gaps.end(), [](double g) { return g > LATE_FRAME_MS; }) /
                       (double)gaps.size();
 
-  std::vector<double> pacing, draw, swap;
+  // a presented interval is the start-to-start gap plus the growth of the frame's latency
+  std::vector<double> pacing, draw, swap, latencyJump;
   for (size_t i = 0; i < frames.size(); i++) {
-    if (i > 0)
+    if (i > 0) {
       pacing.push_back((double)(frames[i].begin - frames[i - 1].begin) / NS_PER_MS);
+      latencyJump.push_back((double)((frames[i].swapOut - frames[i].begin) -
+                                     (frames[i - 1].swapOut - frames[i - 1].begin)) / NS_PER_MS);
+    }
     draw.push_back((double)(frames[i].swapIn - frames[i].begin) / NS_PER_MS);
     swap.push_back((double)(frames[i].swapOut - frames[i].swapIn) / NS_PER_MS);
   }
@@ -161,6 +165,7 @@ bool summarizeRun(const ProbeReport& report, RunSummary& summary, std::string& e
   summary.drawMedianMs   = percentile(draw, 50);
   summary.swapMedianMs   = percentile(swap, 50);
   summary.swapP99Ms      = percentile(swap, 99);
+  summary.latencyJumpP99Ms = percentile(latencyJump, 99);
 
   summary.cpuPerSecond = (double)report.cpuNs / (double)report.windowNs;
   if (report.xvfbCpuNs >= 0)

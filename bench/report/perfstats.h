@@ -49,6 +49,7 @@ struct RunSummary {
   double pacingMedianMs = 0, pacingP99Ms = 0;  // intervals between frame starts
   double drawMedianMs = 0;                     // frame start to the swap: our GL calls
   double swapMedianMs = 0, swapP99Ms = 0;      // inside the swap: rasterising and the copy to X
+  double latencyJumpP99Ms = 0;                 // growth of start-to-presentation time between frames
   double cpuPerSecond = 0;                     // process CPU s per wall s, all threads
   double xvfbPerSecond = -1;                   // the X server's, -1 unknown
   double peakMib = 0;

@@ -118,6 +118,24 @@ TEST(RunSummaryTest, LateFramesShowInTheTailNotTheMedian)
   EXPECT_NEAR(s.fps, 100 * 1000.0 / (96 * 21 + 25 + 3 * 30), 1e-9);
 }
 
+TEST(RunSummaryTest, AnIntervalIsThePacingGapPlusTheGrowthOfTheLatency)
+{
+  // starts 21 ms apart; the second frame takes 5 ms longer to present than the first
+  std::string text = fixture::report("640x480", {});
+  const std::string frames = "frame 0 2000000 12000000\n"
+                             "frame 21000000 23000000 38000000\n"
+                             "frame 42000000 44000000 54000000\n";
+  const size_t first = text.find("\nframe ") + 1;
+  text.replace(first, text.find("window") - first, frames);
+  RunSummary s;
+  std::string error;
+  ASSERT_TRUE(summarizeRun(parsed(text), s, error)) << error;
+  EXPECT_NEAR(s.maxMs, 26, 1e-9);
+  EXPECT_NEAR(s.pacingP99Ms, 21, 1e-9);
+  EXPECT_NEAR(s.latencyJumpP99Ms, 5, 1e-9);
+  EXPECT_NEAR(s.swapP99Ms, 15, 1e-9);
+}
+
 TEST(RunSummaryTest, TooLittleToSummarizeIsRefused)
 {
   RunSummary s;
