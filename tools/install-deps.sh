@@ -14,6 +14,8 @@ packages=(
   lame ffmpeg imagemagick
   # sanitizers, fuzzing and memory checks
   clang libclang-rt-14-dev valgrind
+  # the performance run: a system-wide profile
+  linux-perf
   # end-to-end harness: talks to the X server directly
   libx11-dev libxtst-dev
   python3
