@@ -21,6 +21,7 @@
 //                                  first swap to the Escape (or to exit)
 //   thread <name> <ns>             CPU of each thread over that same window
 //   maxrss_kib <n>                 peak resident memory at exit
+#include "interpose.h"
 #include "probeclock.h"
 
 #include <SDL/SDL.h>
@@ -61,12 +62,7 @@ static int64_t     windowStartNs, windowEndNs;
 template <typename Fn>
 static Fn realFunction(const char* name)
 {
-  void* fn = dlsym(RTLD_NEXT, name);
-  if (!fn) {
-    fprintf(stderr, "probe: cannot find the real %s\n", name);
-    _exit(3);
-  }
-  return reinterpret_cast<Fn>(fn);
+  return realFunction<Fn>("probe", name);
 }
 
 static bool onMainThread()
@@ -272,13 +268,7 @@ int SDL_PollEvent(SDL_Event* event)
   if (onMainThread() && escapeDue()) {
     escapeSent = true;
     closeWindow();
-    if (event) {
-      memset(event, 0, sizeof *event);
-      event->type           = SDL_KEYDOWN;
-      event->key.state      = SDL_PRESSED;
-      event->key.keysym.sym = SDLK_ESCAPE;
-    }
-    return 1;
+    return escapeKeyPress(event);
   }
   return realPoll(event);
 }

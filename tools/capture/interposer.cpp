@@ -8,6 +8,7 @@
 //   CAPTURE_TIMELINE=p   at exit, write the soundtrack's path and the virtual times of playback
 //                        start and of every frame to p
 #include "clock.h"
+#include "interpose.h"
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
@@ -51,12 +52,7 @@ static std::vector<unsigned char> flipped;     // the same frame, top row first
 template <typename Fn>
 static Fn realFunction(const char* name)
 {
-  void* fn = dlsym(RTLD_NEXT, name);
-  if (!fn) {
-    fprintf(stderr, "capture: cannot find the real %s\n", name);
-    _exit(3);
-  }
-  return reinterpret_cast<Fn>(fn);
+  return realFunction<Fn>("capture", name);
 }
 
 static long envNumber(const char* name, long fallback)
@@ -234,13 +230,7 @@ int SDL_PollEvent(SDL_Event* event)
   static auto realPoll = realFunction<int (*)(SDL_Event*)>("SDL_PollEvent");
   if (frameLimit > 0 && framesShown >= frameLimit && !escapeSent && onMainThread()) {
     escapeSent = true;
-    if (event) {
-      memset(event, 0, sizeof *event);
-      event->type           = SDL_KEYDOWN;
-      event->key.state      = SDL_PRESSED;
-      event->key.keysym.sym = SDLK_ESCAPE;
-    }
-    return 1;
+    return escapeKeyPress(event);
   }
   return realPoll(event);
 }
