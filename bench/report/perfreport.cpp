@@ -165,7 +165,9 @@ static void writeRuns(std::ostream& out, const std::vector<Run>& runs)
   });
   row(out, "Peak resident memory", "", runs, [](const RunSummary& s) { return fixed(s.peakMib, 1) + " MiB"; });
   out << "\nThe intro's CPU counts all its threads: ours (main), Mesa's rasterisers (llvmpipe-N) and SDL's "
-         "audio thread, which decodes the MP3 (named intro, like Mesa's idle helper threads).\n\n";
+         "audio thread, which decodes the MP3 (named intro, like Mesa's idle helper threads). Both CPU figures "
+         "are over the run from its first frame, except that Xvfb's is read before start-up and after exit, "
+         "so it is a little high.\n\n";
 }
 
 static void writeWhereTimeGoes(std::ostream& out, const std::vector<Run>& runs)
