@@ -167,10 +167,15 @@ extern "C" {
 Uint32 SDL_GetTicks(void)
 {
   static auto realTicks = realFunction<Uint32 (*)(void)>("SDL_GetTicks");
+  static bool seedRead = false;
   if (onMainThread()) {
     lastTicksNs = sinceStart();
-    // the first reading is the seed, taken once the tables are filled
-    markOnce("tables_done");
+    // the first reading is the seed, taken once the tables are filled; the loop reads
+    // the ticks every millisecond after that, so this is not searched for each time
+    if (!seedRead) {
+      seedRead = true;
+      mark("tables_done");
+    }
   }
   return realTicks();
 }

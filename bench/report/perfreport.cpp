@@ -102,20 +102,11 @@ static void row(std::ostream& out, const std::string& label, const std::string& 
   out << "\n";
 }
 
-// The "Cores: N" line of machine.txt; 0 when it is missing.
-static int machineCores(const std::string& dir)
-{
-  std::istringstream lines(readText(dir + "/machine.txt", true));
-  std::string line;
-  while (std::getline(lines, line))
-    if (line.rfind("Cores:", 0) == 0)
-      return atoi(line.c_str() + 6);
-  return 0;
-}
+using Machine = std::vector<std::pair<std::string, std::string>>;   // key and value, in file order
 
-static void writeMachine(std::ostream& out, const std::string& dir)
+static Machine readMachine(const std::string& dir)
 {
-  out << "## Machine\n\n| | |\n|---|---|\n";
+  Machine machine;
   std::istringstream lines(readText(dir + "/machine.txt", true));
   std::string line;
   while (std::getline(lines, line)) {
@@ -124,8 +115,25 @@ static void writeMachine(std::ostream& out, const std::string& dir)
       continue;
     std::string value = line.substr(colon + 1);
     value.erase(0, value.find_first_not_of(' '));
-    out << "| " << line.substr(0, colon) << " | " << value << " |\n";
+    machine.emplace_back(line.substr(0, colon), value);
   }
+  return machine;
+}
+
+// The machine's "Cores" entry; 0 when it is missing.
+static int machineCores(const Machine& machine)
+{
+  for (const auto& [key, value] : machine)
+    if (key == "Cores")
+      return atoi(value.c_str());
+  return 0;
+}
+
+static void writeMachine(std::ostream& out, const Machine& machine)
+{
+  out << "## Machine\n\n| | |\n|---|---|\n";
+  for (const auto& [key, value] : machine)
+    out << "| " << key << " | " << value << " |\n";
   out << "\n";
 }
 
@@ -389,18 +397,19 @@ int main(int argc, char* argv[])
   const double frameUs = frameCpuUs(figures);
   const Startup startup = measureStartup(dir);
   const std::vector<Run> whatIfs = loadWhatIfs(dir);
+  const Machine machine = readMachine(dir);
 
   std::ostringstream page;
   page << "# Performance\n\nWritten by `tools/bench.sh`, which runs everything below and rewrites this page. "
           "Renderer: " << runs[0].report.renderer << ", OpenGL " << runs[0].report.glVersion << ".\n\n";
-  writeMachine(page, dir);
+  writeMachine(page, machine);
   writeRuns(page, runs);
   writeWhereTimeGoes(page, runs);
   writeWhatIfs(page, whatIfs);
   writeFrameCpu(page, figures);
   writeStartup(page, startup);
   writeSizes(page, dir);
-  writeMisses(page, runs, whatIfs, frameUs, startup, machineCores(dir));
+  writeMisses(page, runs, whatIfs, frameUs, startup, machineCores(machine));
 
   const std::string profile = readText(dir + "/profile.txt", false);
   page << "## Profile\n\n";

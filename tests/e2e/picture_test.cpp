@@ -26,12 +26,15 @@ void startAt640(Session& s, GlView* view)
   ASSERT_TRUE(s.x().waitForRunning(W, H, START_MS, view)) << "stderr: " << s.intro().err();
 }
 
-// A bright logo over a red banner; sprites, sparks and font black, so nothing else adds light.
-void writeLogoAndBanner(Session& s)
+// Starts the intro at 640x480 on a bright logo over a red banner; sprites, sparks and
+// font black, so nothing else adds light.
+void startWithLogoAndBanner(Session& s, GlView* view)
 {
+  ASSERT_TRUE(s.ok());
   ASSERT_TRUE(s.writeAllImages({ 0, 0, 0 }));
   ASSERT_TRUE(s.data().writeBmp("logo.bmp", 64, 16, solid(WHITE)));
   ASSERT_TRUE(s.data().writeBmp("bg.bmp", 64, 64, solid(RED)));
+  startAt640(s, view);
 }
 
 }  // namespace
@@ -58,10 +61,8 @@ TEST(Picture, BlackImagesLeaveOnlyTheClearColour)
 TEST(Picture, ShotsASecondApartDiffer)
 {
   Session s;
-  ASSERT_TRUE(s.ok());
-  writeLogoAndBanner(s);
   GlView view;
-  startAt640(s, &view);
+  startWithLogoAndBanner(s, &view);
   ASSERT_FALSE(HasFatalFailure());
   Shot first = s.x().grab(view.window);
   sleepMs(1000);
@@ -77,10 +78,8 @@ TEST(Picture, ShotsASecondApartDiffer)
 TEST(Picture, BannerLeavesClearMarginsThatBreatheAndTheLogoSitsUpperMiddle)
 {
   Session s;
-  ASSERT_TRUE(s.ok());
-  writeLogoAndBanner(s);
   GlView view;
-  startAt640(s, &view);
+  startWithLogoAndBanner(s, &view);
   ASSERT_FALSE(HasFatalFailure());
 
   // two seconds of shots cover the banner's whole trip toward and away from the viewer
