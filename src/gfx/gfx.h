@@ -31,12 +31,12 @@ int LoadGLTextures();
 // Decodes one BMP file into a surface of three bytes per pixel in
 // blue-green-red order with rows padded to four bytes, ready for GL_BGR.
 // A file that is missing, unreadable or not a usable image gives a 1x1
-// black surface instead, so its layer adds nothing. Never returns null
-// unless memory runs out.
-SDL_Surface* loadImage(const char* path);
+// black surface instead, so its layer adds nothing; so does one with a side
+// longer than maxSide texels. Never returns null unless memory runs out.
+SDL_Surface* loadImage(const char* path, int maxSide);
 
 // The same from bytes in memory (the image path's test and fuzz entry).
-SDL_Surface* loadImageFromMemory(const void* bytes, int size);
+SDL_Surface* loadImageFromMemory(const void* bytes, int size, int maxSide);
 
 //
 // GL state and projection

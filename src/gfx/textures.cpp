@@ -12,7 +12,7 @@ const char* const texturePath[TEXTURE_COUNT] = {
 };
 
 static const int TEXTURE_COMPONENTS = 3;      // RGB, no alpha: a pass's strength is its colour's alpha
-static const int MAX_IMAGE_SIDE     = 4096;   // larger claims are refused before SDL allocates for them
+static const long MAX_SURFACE_PITCH = 65535;  // SDL keeps a surface's row length in 16 bits
 
 // BMP headers: 14-byte file header, then an info header whose first field is
 // its own size. The 12-byte OS/2 core header stores 16-bit sizes, every later
@@ -35,10 +35,12 @@ static bool bmpDepthIsKnown(Uint32 bits)
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-// Whether the header's image size and depth are ones we are willing to decode.
-// The check runs before SDL sees the file, since a forged size makes SDL try
-// to allocate (and overflow) a surface of that size.
-static bool bmpSizeIsSane(SDL_RWops* rw)
+// Whether the header's image size and depth are ones we are willing to decode:
+// no side larger than GL takes, and rows that fit SDL's 16-bit pitch both as
+// decoded (1 and 4 bits decode to 8) and once converted to three bytes a pixel.
+// The check runs before SDL sees the file, since a forged size makes SDL
+// allocate a surface of that size, and a wrapped pitch makes it write past one.
+static bool bmpSizeIsSane(SDL_RWops* rw, int maxSide)
 {
   unsigned char head[BMP_HEAD_FIELDS];
   int got = SDL_RWread(rw, head, 1, BMP_HEAD_FIELDS);
@@ -64,8 +66,11 @@ static bool bmpSizeIsSane(SDL_RWops* rw)
     if (height < 0)            // a top-down image
       height = -height;
   }
-  return width > 0 && height > 0 && width <= MAX_IMAGE_SIDE && height <= MAX_IMAGE_SIDE &&
-         bmpDepthIsKnown(bits);
+  if (!bmpDepthIsKnown(bits) || width <= 0 || height <= 0 || width > maxSide || height > maxSide)
+    return false;
+  const long decodedBytes = bits <= 8 ? 1 : bits / 8;
+  const long widestBytes  = decodedBytes > TEXTURE_COMPONENTS ? decodedBytes : TEXTURE_COMPONENTS;
+  return ((width * widestBytes + 3) & ~3L) <= MAX_SURFACE_PITCH;
 }
 
 // True for a surface whose bytes GL_BGR/GL_UNSIGNED_BYTE reads as they are.
@@ -129,11 +134,11 @@ static SDL_Surface* toPackedBGR(SDL_Surface* image)
 }
 
 // Decodes the stream and closes it.
-static SDL_Surface* decodeStream(SDL_RWops* rw)
+static SDL_Surface* decodeStream(SDL_RWops* rw, int maxSide)
 {
   if (!rw)
     return blackPlaceholder();
-  if (!bmpSizeIsSane(rw)) {
+  if (!bmpSizeIsSane(rw, maxSide)) {
     SDL_RWclose(rw);
     return blackPlaceholder();
   }
@@ -144,23 +149,27 @@ static SDL_Surface* decodeStream(SDL_RWops* rw)
   return packed ? packed : blackPlaceholder();
 }
 
-SDL_Surface* loadImage(const char* path)
+SDL_Surface* loadImage(const char* path, int maxSide)
 {
-  return decodeStream(SDL_RWFromFile(path, "rb"));
+  return decodeStream(SDL_RWFromFile(path, "rb"), maxSide);
 }
 
-SDL_Surface* loadImageFromMemory(const void* bytes, int size)
+SDL_Surface* loadImageFromMemory(const void* bytes, int size, int maxSide)
 {
-  return decodeStream(SDL_RWFromConstMem(bytes, size));
+  return decodeStream(SDL_RWFromConstMem(bytes, size), maxSide);
 }
 
 int LoadGLTextures()
 {
   SDL_Surface* TextureImage[TEXTURE_COUNT];
 
+  // a picture larger than this GL takes would leave its layer untextured: refuse it instead
+  GLint maxSide = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+
   // decode everything first: names are generated whether or not the files were readable
   for (int slot = 0; slot < TEXTURE_COUNT; slot++)
-    TextureImage[slot] = loadImage(texturePath[slot]);
+    TextureImage[slot] = loadImage(texturePath[slot], maxSide);
 
   glGenTextures(TEXTURE_COUNT, texture);
 

@@ -31,8 +31,8 @@ static void startLibraries()
     Quit(1);
   }
 
-  // a missing or unplayable soundtrack leaves the intro silent, without a word
-  soundtrack = Mix_LoadMUS(SOUNDTRACK_PATH);
+  // a missing, broken or unplayable soundtrack leaves the intro silent, without a word
+  soundtrack = loadSoundtrack(SOUNDTRACK_PATH);
   if (soundtrack)
     Mix_PlayMusic(soundtrack, LOOP_FOREVER);
 }

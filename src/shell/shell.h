@@ -33,6 +33,29 @@ extern Mix_Music*   soundtrack; // held for the whole run
 int videoFlagsFor(const SDL_VideoInfo* videoInfo);
 
 //
+// soundtrack
+//
+struct Mp3Stream {
+  int start, size;          // the whole frames handed to the mixer, in bytes into the file
+  int frames;
+  int sampleRate, channels;
+  int samples;              // per frame and channel
+};
+
+// Finds one consistent MPEG audio stream: frames back to back from the start
+// (after an ID3v2 tag) to the end (before APE and ID3v1 tags), all of one
+// version, layer, sample rate and channel count; the last may be cut short.
+bool findMp3Stream(const Uint8* bytes, int size, Mp3Stream* stream);
+
+// Whether one decoded frame, converted for the audio device, fits the mixer's frame buffer.
+bool mixerHoldsFrame(const Mp3Stream& stream, int deviceRate, Uint16 deviceFormat, int deviceChannels);
+
+// The soundtrack as music, or null when the file is missing or is not a stream
+// the mixer can play safely. The second form reads any stream and closes it.
+Mix_Music* loadSoundtrack(const char* path);
+Mix_Music* loadSoundtrackFrom(SDL_RWops* rw);
+
+//
 // event loop and frame pacing
 //
 extern int timecount;       // tick reading taken just before the last frame started

@@ -156,13 +156,14 @@ INSTANTIATE_TEST_SUITE_P(EverySlotEveryKind, BadImage,
 //
 // the soundtrack
 //
-enum SoundKind { EMPTY_MP3, RANDOM_MP3, WAV_AS_MP3, TRUNCATED_MP3 };
+enum SoundKind { EMPTY_MP3, RANDOM_MP3, WAV_AS_MP3, TRUNCATED_MP3, GLUED_RATES, RANDOM_100K_A, RANDOM_100K_B, RANDOM_100K_C };
 
 class BadSoundtrack : public ::testing::TestWithParam<SoundKind> {};
 
 std::string soundCaseName(const ::testing::TestParamInfo<SoundKind>& info)
 {
-  const char* const names[] = { "Empty", "RandomBytes", "WavRenamed", "Truncated" };
+  const char* const names[] = { "Empty", "RandomBytes", "WavRenamed", "Truncated", "GluedRates", "Random100kA",
+                                "Random100kB", "Random100kC" };
   return names[info.param];
 }
 
@@ -192,6 +193,14 @@ TEST_P(BadSoundtrack, RunsSilentlyWithEveryLayerAndEscapeEndsCleanly)
     ASSERT_TRUE(s.data().writeData("soundtrack.mp3", mp3.substr(0, mp3.size() / 3 + 17)));
     break;
   }
+  case GLUED_RATES:   // 22050 Hz mono then 44100 Hz stereo: the mixer's decoder overran its buffer on it
+    ASSERT_TRUE(s.data().writeData("soundtrack.mp3", readFile(CORPUS_MP3_DIR "/glued_rates.mp3")));
+    break;
+  case RANDOM_100K_A:
+  case RANDOM_100K_B:
+  case RANDOM_100K_C:
+    ASSERT_TRUE(s.data().writeData("soundtrack.mp3", str(bmpforge::noise(100000, 40 + GetParam()))));
+    break;
   }
   Shot shot = runAndQuit(s);
   ASSERT_FALSE(shot.empty());
@@ -201,5 +210,6 @@ TEST_P(BadSoundtrack, RunsSilentlyWithEveryLayerAndEscapeEndsCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, BadSoundtrack,
-    ::testing::Values(EMPTY_MP3, RANDOM_MP3, WAV_AS_MP3, TRUNCATED_MP3),
+    ::testing::Values(EMPTY_MP3, RANDOM_MP3, WAV_AS_MP3, TRUNCATED_MP3, GLUED_RATES, RANDOM_100K_A,
+                      RANDOM_100K_B, RANDOM_100K_C),
     soundCaseName);

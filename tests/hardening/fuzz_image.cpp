@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-static const int MAX_SIDE = 4096;   // the loader refuses anything larger
+static const int MAX_SIDE = GLRECORD_MAX_TEXTURE_SIZE;   // the loader refuses anything larger
 
 static void fail(const char* what, const SDL_Surface* image)
 {
@@ -22,7 +22,7 @@ static void fail(const char* what, const SDL_Surface* image)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  SDL_Surface* image = loadImageFromMemory(data, (int)size);
+  SDL_Surface* image = loadImageFromMemory(data, (int)size, MAX_SIDE);
   if (!image)
     return 0;   // out of memory even for the placeholder
 

@@ -102,7 +102,7 @@ TEST_F(ImageFiles, LoadImage_EveryReadableDepthShowsItsRealColours)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SDL_Surface* image = loadImage(file(c.name, picture(c.layout)).c_str());
+    SDL_Surface* image = loadImage(file(c.name, picture(c.layout)).c_str(), GLRECORD_MAX_TEXTURE_SIZE);
     expectPackedBGR(image);
     ASSERT_EQ(image->w, 4);
     ASSERT_EQ(image->h, 2);
@@ -121,7 +121,7 @@ TEST_F(ImageFiles, LoadImage_EveryReadableDepthShowsItsRealColours)
 // A 1-bit image has two colours: black and palette entry 1, in columns 0 and 2.
 TEST_F(ImageFiles, LoadImage_OneBitImageShowsItsTwoColours)
 {
-  SDL_Surface* image = loadImage(file("d1.bmp", depth(1)).c_str());
+  SDL_Surface* image = loadImage(file("d1.bmp", depth(1)).c_str(), GLRECORD_MAX_TEXTURE_SIZE);
   expectPackedBGR(image);
   ASSERT_EQ(image->w, 4);
   ASSERT_EQ(image->h, 2);
@@ -138,7 +138,7 @@ TEST_F(ImageFiles, LoadImage_OneBitImageShowsItsTwoColours)
 // A picture whose sides are not powers of two keeps its size; rows are padded to four bytes.
 TEST_F(ImageFiles, LoadImage_NonPowerOfTwoKeepsItsSizeAndColour)
 {
-  SDL_Surface* image = loadImage(file("npot.bmp", plain24(5, 3, { 0x20, 0x40, 0x60 })).c_str());
+  SDL_Surface* image = loadImage(file("npot.bmp", plain24(5, 3, { 0x20, 0x40, 0x60 })).c_str(), GLRECORD_MAX_TEXTURE_SIZE);
   expectPackedBGR(image);
   ASSERT_EQ(image->w, 5);
   ASSERT_EQ(image->h, 3);
@@ -167,7 +167,7 @@ TEST_F(ImageFiles, LoadImage_UnusableFilesGiveTheBlackPlaceholder)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SDL_Surface* image = loadImage(file(c.name, c.bytes).c_str());
+    SDL_Surface* image = loadImage(file(c.name, c.bytes).c_str(), GLRECORD_MAX_TEXTURE_SIZE);
     expectBlackPlaceholder(image);
     SDL_FreeSurface(image);
   }
@@ -179,11 +179,11 @@ TEST_F(ImageFiles, LoadImage_DirectoryOrMissingFileGivesTheBlackPlaceholder)
   ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
   made.push_back(sub);
 
-  SDL_Surface* fromDir = loadImage(sub.c_str());
+  SDL_Surface* fromDir = loadImage(sub.c_str(), GLRECORD_MAX_TEXTURE_SIZE);
   expectBlackPlaceholder(fromDir);
   SDL_FreeSurface(fromDir);
 
-  SDL_Surface* missing = loadImage((dir + "/nothing.bmp").c_str());
+  SDL_Surface* missing = loadImage((dir + "/nothing.bmp").c_str(), GLRECORD_MAX_TEXTURE_SIZE);
   expectBlackPlaceholder(missing);
   SDL_FreeSurface(missing);
 }
@@ -193,7 +193,7 @@ TEST_F(ImageFiles, LoadImage_DirectoryOrMissingFileGivesTheBlackPlaceholder)
 TEST_F(ImageFiles, LoadImage_Rle8IsEitherDecodedOrRefused)
 {
   Layout rle; rle.bpp = 8; rle.compression = BI_RLE8;
-  SDL_Surface* image = loadImage(file("rle8.bmp", picture(rle)).c_str());
+  SDL_Surface* image = loadImage(file("rle8.bmp", picture(rle)).c_str(), GLRECORD_MAX_TEXTURE_SIZE);
   expectPackedBGR(image);
   if (image->w == 1) {
     expectBlackPlaceholder(image);
@@ -208,6 +208,33 @@ TEST_F(ImageFiles, LoadImage_Rle8IsEitherDecodedOrRefused)
   SDL_FreeSurface(image);
 }
 
+// Large pictures load at their own size up to what GL takes (SDL itself decodes
+// no row wider than 16383 pixels).
+TEST(ImageSize, LargePicturesLoadUpToTheGLLimit)
+{
+  struct Case { int width, height, bits, maxSide; bool loads; };
+  const Case cases[] = {
+    { 8192,  2, 24, 16384, true },
+    { 8192,  2, 24, 4096,  false },   // wider than this GL takes
+    { 16383, 1, 24, 65535, true },
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.bits << " bits");
+    Bytes file = plain24(c.width, c.height, { 0x10, 0x80, 0xF0 });
+    file[28] = (char)c.bits;
+    SDL_Surface* image = loadImageFromMemory(file.data(), (int)file.size(), c.maxSide);
+    expectPackedBGR(image);
+    EXPECT_EQ(image->w, c.loads ? c.width : 1);
+    EXPECT_EQ(image->h, c.loads ? c.height : 1);
+    if (c.loads) {
+      Texel last = texelAt(image, c.width - 1, c.height - 1);
+      EXPECT_EQ(last.r, 0x10);
+      EXPECT_EQ(last.b, 0xF0);
+    }
+    SDL_FreeSurface(image);
+  }
+}
+
 // Every seed and every crash input kept in the corpus: packed, in range, and
 // uploaded row for row. Under the sanitizer build this replays the fuzz findings.
 TEST(ImageCorpus, EveryCorpusFileLoadsAndUploadsWithinItsSurface)
@@ -220,13 +247,13 @@ TEST(ImageCorpus, EveryCorpusFileLoadsAndUploadsWithinItsSurface)
       continue;
     std::string path = std::string(CORPUS_DIR) + "/" + entry->d_name;
     SCOPED_TRACE(path);
-    SDL_Surface* image = loadImage(path.c_str());
+    SDL_Surface* image = loadImage(path.c_str(), GLRECORD_MAX_TEXTURE_SIZE);
     expectPackedBGR(image);
     ASSERT_NE(image, nullptr);
     EXPECT_GE(image->w, 1);
     EXPECT_GE(image->h, 1);
-    EXPECT_LE(image->w, 4096);
-    EXPECT_LE(image->h, 4096);
+    EXPECT_LE(image->w, GLRECORD_MAX_TEXTURE_SIZE);
+    EXPECT_LE(image->h, GLRECORD_MAX_TEXTURE_SIZE);
 
     glrecordEnable(true);
     glrecordReset();
@@ -255,7 +282,7 @@ TEST(ImageFuzzFindings, EightBitImageWithoutPaletteGivesThePlaceholder)
     0x08, 0xc0, 0xc0, 0xc0, 0x00, 0x00, 0x00, 0x40, 0x08, 0xf8, 0x40, 0xc0,
     0x08, 0xf8, 0x08, 0x40, 0x08, 0xf8, 0xf8,
   };
-  SDL_Surface* image = loadImageFromMemory(input, sizeof input);
+  SDL_Surface* image = loadImageFromMemory(input, sizeof input, GLRECORD_MAX_TEXTURE_SIZE);
   expectBlackPlaceholder(image);
   SDL_FreeSurface(image);
 }
@@ -268,7 +295,7 @@ TEST(ImageFuzzFindings, TexelIndexPastThePaletteGivesThePlaceholder)
 {
   Bytes bytes = depth(8);
   bytes[46] = 2;   // biClrUsed: two colours, while the texels use indices up to 7
-  SDL_Surface* image = loadImageFromMemory(bytes.data(), (int)bytes.size());
+  SDL_Surface* image = loadImageFromMemory(bytes.data(), (int)bytes.size(), GLRECORD_MAX_TEXTURE_SIZE);
   expectBlackPlaceholder(image);
   SDL_FreeSurface(image);
 }
@@ -284,7 +311,7 @@ TEST(ImageFuzzFindings, ForgedBitCountGivesThePlaceholder)
     0x18, 0x4d, 0x32, 0x00, 0x00, 0x00, 0x1a, 0x00, 0x00, 0x00, 0x00, 0x00,
     0x00, 0x00, 0x0c, 0x00, 0x00, 0x00, 0x9e, 0x00,
   };
-  SDL_Surface* image = loadImageFromMemory(input, sizeof input);
+  SDL_Surface* image = loadImageFromMemory(input, sizeof input, GLRECORD_MAX_TEXTURE_SIZE);
   expectBlackPlaceholder(image);
   SDL_FreeSurface(image);
 }
@@ -297,7 +324,7 @@ TEST(ImageFuzzFindings, UnknownBitCountsGiveThePlaceholder)
     Bytes bytes = depth(24);
     bytes[28] = bits & 0xFF;
     bytes[29] = bits >> 8;
-    SDL_Surface* image = loadImageFromMemory(bytes.data(), (int)bytes.size());
+    SDL_Surface* image = loadImageFromMemory(bytes.data(), (int)bytes.size(), GLRECORD_MAX_TEXTURE_SIZE);
     expectBlackPlaceholder(image);
     SDL_FreeSurface(image);
   }

@@ -78,6 +78,13 @@ void glTexParameteri(GLenum target, GLenum pname, GLint param)
   record("glTexParameteri", { (double)target, (double)pname, (double)param });
 }
 
+// a query, not state: answered, not recorded
+void glGetIntegerv(GLenum pname, GLint* params)
+{
+  if (pname == GL_MAX_TEXTURE_SIZE)
+    *params = GLRECORD_MAX_TEXTURE_SIZE;
+}
+
 void glGenTextures(GLsizei n, GLuint* names)
 {
   record("glGenTextures", { (double)n });

@@ -18,6 +18,8 @@ struct GLCall {
 
 extern std::vector<GLCall> glCalls;
 
+constexpr int GLRECORD_MAX_TEXTURE_SIZE = 16384;   // what glGetIntegerv reports, as Mesa's llvmpipe does
+
 // Forgets every recorded call and restarts texture names at 1.
 void glrecordReset();
 

@@ -142,9 +142,20 @@ int Mix_OpenAudio(int frequency, Uint16 format, int channels, int chunksize)
   return sdlScript.failOpenAudio ? -1 : 0;
 }
 
-Mix_Music* Mix_LoadMUS(const char* file)
+int Mix_QuerySpec(int* frequency, Uint16* format, int* channels)
 {
-  recordCall("Mix_LoadMUS", {}, file);
+  *frequency = 32000;
+  *format = AUDIO_S16LSB;
+  *channels = 2;
+  return 1;
+}
+
+// records the type and the number of bytes the stream holds
+Mix_Music* Mix_LoadMUSType_RW(SDL_RWops* rw, Mix_MusicType type, int freesrc)
+{
+  recordCall("Mix_LoadMUSType_RW", { (double)type, (double)SDL_RWseek(rw, 0, RW_SEEK_END) });
+  if (freesrc)
+    SDL_RWclose(rw);
   return sdlScript.noSoundtrack ? nullptr : SOUNDTRACK_HANDLE;
 }
 

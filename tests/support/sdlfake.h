@@ -18,7 +18,7 @@ struct SdlScript {
   bool failOpenAudio = false;
   bool failVideoInfo = false;
   int failSetVideoModeCall = 0;     // 1: the first SDL_SetVideoMode returns null, 2: the second ...
-  bool noSoundtrack = false;        // Mix_LoadMUS finds nothing
+  bool noSoundtrack = false;        // the mixer refuses the soundtrack
   bool blitHardware = false;        // blit_hw in the video information
   std::string error = "scripted failure";
   // SDL_PollEvent hands out one batch per loop pass; an empty batch is a quiet pass

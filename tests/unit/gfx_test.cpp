@@ -170,7 +170,7 @@ TEST_F(DataFolder, EveryReadableDepthArrivesAsPackedBlueGreenRed)
     // two colours fit even a 1-bit palette
     TestImage image = makeImage(4, 4, [](int x, int y) { return (x + y) % 2 ? Rgb{ 248, 120, 16 } : Rgb{ 8, 200, 248 }; });
     writeFile("data/logo.bmp", bmpBytes(image, c.bpp, c.rle));
-    SDL_Surface* s = loadImage("data/logo.bmp");
+    SDL_Surface* s = loadImage("data/logo.bmp", GLRECORD_MAX_TEXTURE_SIZE);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->w, 4);
     EXPECT_EQ(s->h, 4);
@@ -188,7 +188,7 @@ TEST_F(DataFolder, ConvertedImagesKeepEveryColourInItsPlace)
   for (int bpp : { 4, 8, 16, 32 }) {
     SCOPED_TRACE(bpp);
     writeFile("data/bg.bmp", bmpBytes(makeImage(4, 4, quadrants), bpp));
-    SDL_Surface* s = loadImage("data/bg.bmp");
+    SDL_Surface* s = loadImage("data/bg.bmp", GLRECORD_MAX_TEXTURE_SIZE);
     ASSERT_NE(s, nullptr);
     expectColour(texel(s, 0, 0), { 248, 0, 0 });
     expectColour(texel(s, 3, 0), { 0, 248, 0 });
@@ -201,7 +201,7 @@ TEST_F(DataFolder, ConvertedImagesKeepEveryColourInItsPlace)
 // Whether the file's image came back as the 1x1 black placeholder.
 static bool loadsAsPlaceholder(const char* path)
 {
-  SDL_Surface* s = loadImage(path);
+  SDL_Surface* s = loadImage(path, GLRECORD_MAX_TEXTURE_SIZE);
   if (!s)
     return false;
   bool placeholder = s->w == 1 && s->h == 1 && texel(s, 0, 0).r == 0 && texel(s, 0, 0).g == 0 && texel(s, 0, 0).b == 0;
@@ -245,7 +245,7 @@ TEST_F(DataFolder, UnreadableFilesBecomePlaceholders)
 TEST_F(DataFolder, ImagesOfAnySideUpToTheLimitAreKept)
 {
   writeFile("data/odd.bmp", bmpBytes(makeImage(3, 5, quadrants), 24));
-  SDL_Surface* s = loadImage("data/odd.bmp");
+  SDL_Surface* s = loadImage("data/odd.bmp", GLRECORD_MAX_TEXTURE_SIZE);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->w, 3);
   EXPECT_EQ(s->h, 5);

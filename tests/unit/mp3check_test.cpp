@@ -1,0 +1,126 @@
+// mp3check_test.cpp -- which soundtrack files reach the mixer, and which part of them
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+using Bytes = std::string;
+
+// A frame header and a silent body: every byte after the header zero.
+static Bytes frame(unsigned char b1, unsigned char b2, unsigned char b3, int length)
+{
+  Bytes f(length, '\0');
+  f[0] = (char)0xFF;
+  f[1] = (char)b1;
+  f[2] = (char)b2;
+  f[3] = (char)b3;
+  return f;
+}
+
+static Bytes repeat(const Bytes& b, int times)
+{
+  Bytes out;
+  for (int i = 0; i < times; i++)
+    out += b;
+  return out;
+}
+
+// MPEG-1 layer III, 128 kbit/s, 32 kHz, stereo: 576 bytes
+static const Bytes L3_32K_STEREO = frame(0xFB, 0x98, 0x00, 576);
+// the same with the padding byte
+static const Bytes L3_32K_STEREO_PADDED = frame(0xFB, 0x9A, 0x00, 577);
+// MPEG-1 layer III, 160 kbit/s, 32 kHz, stereo: 720 bytes
+static const Bytes L3_32K_STEREO_160 = frame(0xFB, 0xA8, 0x00, 720);
+// the same as mono
+static const Bytes L3_32K_MONO = frame(0xFB, 0x98, 0xC0, 576);
+// MPEG-1 layer III, 128 kbit/s, 44.1 kHz, stereo: 417 bytes
+static const Bytes L3_44K_STEREO = frame(0xFB, 0x90, 0x00, 417);
+// MPEG-2 layer III, 64 kbit/s, 22.05 kHz, mono: 208 bytes
+static const Bytes L3_22K_MONO = frame(0xF3, 0x80, 0xC0, 208);
+// MPEG-1 layer I, 32 kbit/s, 32 kHz, mono: 48 bytes
+static const Bytes L1_32K_MONO = frame(0xFF, 0x18, 0xC0, 48);
+// free format: no length in the header
+static const Bytes FREE_FORMAT = frame(0xFB, 0x08, 0x00, 576);
+
+static const Bytes ID3V2 = Bytes("ID3\x04\x00\x00\x00\x00\x00\x14", 10) + Bytes(20, 'x');   // 20-byte body
+static const Bytes ID3V1 = "TAG" + Bytes(125, ' ');
+
+TEST(SoundtrackCheck, OnlyOneConsistentChainOfWholeFramesReachesTheMixer)
+{
+  // version 2000, size 56 (24 items + 32 footer), no header
+  Bytes ape = Bytes(24, 'a') + "APETAGEX" + Bytes("\xD0\x07\x00\x00\x38\x00\x00\x00", 8) + Bytes(16, '\0');
+  ASSERT_EQ(ape.size(), 56u);
+  struct Case { const char* name; Bytes file; bool accepted; int start, size, frames; };
+  const Case cases[] = {
+    { "ten frames",                repeat(L3_32K_STEREO, 10), true, 0, 5760, 10 },
+    { "tags either side",          ID3V2 + repeat(L3_32K_STEREO, 10) + ape + ID3V1, true, 30, 5760, 10 },
+    { "bit rate and padding vary", L3_32K_STEREO + L3_32K_STEREO_160 + L3_32K_STEREO_PADDED, true, 0, 1873, 3 },
+    { "last frame cut short",      repeat(L3_32K_STEREO, 10).substr(0, 5700), true, 0, 5184, 9 },
+    { "layer I",                   repeat(L1_32K_MONO, 4), true, 0, 192, 4 },
+    { "rates glued together",      repeat(L3_44K_STEREO, 5) + repeat(L3_32K_STEREO, 5), false, 0, 0, 0 },
+    { "layers glued together",     repeat(L1_32K_MONO, 5) + repeat(L3_32K_MONO, 5), false, 0, 0, 0 },
+    { "mono then stereo",          repeat(L3_32K_MONO, 3) + repeat(L3_32K_STEREO, 3), false, 0, 0, 0 },
+    { "garbage between frames",    repeat(L3_32K_STEREO, 3) + "junk" + repeat(L3_32K_STEREO, 3), false, 0, 0, 0 },
+    { "garbage behind the frames", repeat(L3_32K_STEREO, 3) + "junk", false, 0, 0, 0 },
+    { "garbage in front",          "junk" + repeat(L3_32K_STEREO, 3), false, 0, 0, 0 },
+    { "a single frame",            L3_32K_STEREO, false, 0, 0, 0 },
+    { "free format",               repeat(FREE_FORMAT, 3), false, 0, 0, 0 },
+    { "ID3v2 size not syncsafe",   Bytes("ID3\x04\x00\x00\x00\x00\x00\x94", 10) + Bytes(0x94, 'x') + repeat(L3_32K_STEREO, 3),
+      false, 0, 0, 0 },
+    { "ID3v2 past the end",        Bytes("ID3\x04\x00\x00\x00\x7F\x7F\x7F", 10) + repeat(L3_32K_STEREO, 3), false, 0, 0, 0 },
+    { "empty",                     "", false, 0, 0, 0 },
+    { "three bytes",               "\xFF\xFB\x98", false, 0, 0, 0 },
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mp3Stream stream = {};
+    const bool accepted = findMp3Stream((const Uint8*)c.file.data(), (int)c.file.size(), &stream);
+    EXPECT_EQ(accepted, c.accepted);
+    if (accepted && c.accepted) {
+      EXPECT_EQ(stream.start, c.start);
+      EXPECT_EQ(stream.size, c.size);
+      EXPECT_EQ(stream.frames, c.frames);
+    }
+  }
+}
+
+TEST(SoundtrackCheck, OnlyFormatsWhoseConvertedFrameFitsTheMixersBufferAreKept)
+{
+  // the device the intro opens: 32 kHz, signed 16-bit little-endian, stereo
+  struct Case { int rate, channels, samples; bool fits; };
+  const Case cases[] = {
+    { 32000, 2, 1152, true },    // the committed soundtrack: no conversion
+    { 44100, 2, 1152, true },
+    { 22050, 1, 576,  true },    // doubled to stereo
+    { 11025, 1, 576,  true },    // to stereo and two octaves up: 4608 bytes
+    { 16000, 2, 1152, false },   // MPEG-2 layer II: 4608 bytes doubled
+    { 16000, 1, 1152, false },   // ... in mono, to stereo and two octaves up
+    { 8000,  1, 576,  false },   // MPEG-2.5 layer III: 1152 bytes times eight
+    { 8000,  2, 576,  false },
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.channels << " channels");
+    Mp3Stream stream = {};
+    stream.sampleRate = c.rate;
+    stream.channels = c.channels;
+    stream.samples = c.samples;
+    EXPECT_EQ(mixerHoldsFrame(stream, 32000, AUDIO_S16LSB, 2), c.fits);
+  }
+}
+
+TEST(SoundtrackCheck, TheCommittedSoundtrackIsAcceptedWhole)
+{
+  std::ifstream in(SOURCE_DIR "/data/soundtrack.mp3", std::ios::binary);
+  const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(file.size(), 100000u);
+  Mp3Stream stream = {};
+  ASSERT_TRUE(findMp3Stream((const Uint8*)file.data(), (int)file.size(), &stream));
+  EXPECT_EQ(stream.start, 0);
+  EXPECT_EQ(stream.size, (int)file.size());
+  EXPECT_EQ(stream.sampleRate, 32000);
+  EXPECT_EQ(stream.channels, 2);
+  EXPECT_TRUE(mixerHoldsFrame(stream, 32000, AUDIO_S16LSB, 2));
+}
