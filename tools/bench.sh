@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # bench.sh -- measures the intro against its performance targets and rewrites docs/PERFORMANCE.md.
 #   tools/bench.sh     everything, about four minutes on two cores
-# Raw results stay in bench-out/: the probe's reports, the benchmark's JSON, the profile.
+# Raw results stay in bench-out/: the interposer's reports, the benchmark's JSON, the profile;
+# bench/report.py turns them into the page.
 # Settings: BENCH_SECONDS (length of each real-time run, 20), BENCH_STARTUP_RUNS (10),
 # BENCH_OUT (the results folder) and BENCH_PAGE (the page written); CI runs a short smoke
 # test with its own folder and page so the committed page stays a full run's.
@@ -13,16 +14,20 @@ STARTUP_RUNS=${BENCH_STARTUP_RUNS:-10}
 STARTUP_ANSWER=2          # 640x480
 PROFILE_ANSWER=3          # 1024x768, the most pixels
 PROFILE_SECONDS=10
-XVFB_SCREEN=1280x1024x24
 WHATIF_SETTING=LP_NUM_THREADS=4   # more rasteriser threads than cores: the runs that close the gap
 OUT=${BENCH_OUT:-bench-out}
 BUILD=build-bench
+LIB=$BUILD/tools/interpose/libinterpose.so
 PAGE=${BENCH_PAGE:-docs/PERFORMANCE.md}
 
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-bash tools/install-deps.sh
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" -j "$(nproc)" --target intro frame_bench introprobe probe-launch perfreport >/dev/null
+# build first, then measure everything on a private X server, whose process is $XVFB_PID
+if [ "${BENCH_STAGE:-}" != measure ]; then
+  export BENCH_LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+  bash tools/install-deps.sh
+  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD" -j "$(nproc)" --target intro frame_bench interpose >/dev/null
+  BENCH_STAGE=measure exec tools/with-xvfb.sh bash tools/bench.sh
+fi
 
 rm -rf "$OUT"
 mkdir -p "$OUT"
@@ -43,34 +48,27 @@ logged "the CPU cost of each pass and of the whole frame, median of five repetit
   "$BUILD/bench/frame_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_out="$OUT/frame.json" --benchmark_out_format=json >/dev/null 2>"$OUT/frame_bench.log"
 
-# --- the real intro on a private virtual display
-Xvfb -displayfd 3 -screen 0 "$XVFB_SCREEN" -nolisten tcp -noreset 3>"$OUT/display" 2>"$OUT/xvfb.log" &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  [ -s "$OUT/display" ] && break
-  sleep 0.1
-done
-display=":$(cat "$OUT/display")"
+# --- the real intro on the private display
+screen=$(xdpyinfo | awk '/dimensions:/ { size = $2 } /depth of root window:/ { print size "x" $5 }')
 cat >>"$commands" <<DESCRIBE
-# on a private Xvfb $XVFB_SCREEN, each run of the intro under the probe is
-#   printf 'ANSWER\n' | env [SETTING] DISPLAY=:N SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 \\
-#     PROBE_REPORT=REPORT PROBE_SECONDS=SECONDS LD_PRELOAD=$BUILD/bench/probe/libintroprobe.so \\
-#     $BUILD/bench/probe/probe-launch $BUILD/intro
-# written below as: probe_run ANSWER SECONDS REPORT [SETTING]
+# on a private Xvfb $screen (tools/with-xvfb.sh), each run of the intro under the interposer is
+#   printf 'ANSWER\n' | env [SETTING] SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 \\
+#     INTERPOSE_REPORT=REPORT INTERPOSE_QUIT_SECONDS=SECONDS INTERPOSE_EXEC_TIME=<the exec's time> \\
+#     LD_PRELOAD=$LIB $BUILD/intro
+# written below as: intro_run ANSWER SECONDS REPORT [SETTING]
 DESCRIBE
 
-xvfb_cpu_ticks() { awk '{print $14 + $15}' "/proc/$xvfb/stat"; }
+xvfb_cpu_ticks() { awk '{print $14 + $15}' "/proc/$XVFB_PID/stat"; }
 
-# probe_run ANSWER SECONDS REPORT [VAR=VALUE...]: the intro under the probe, Escape after SECONDS
-probe_run() {
+# intro_run ANSWER SECONDS REPORT [VAR=VALUE...]: the intro under the interposer, Escape after SECONDS;
+# the shell that execs the intro notes the time, so start-up counts from the exec itself
+intro_run() {
   local answer=$1 seconds=$2 report=$3 before after
   shift 3
   before=$(xvfb_cpu_ticks)
-  printf '%s\n' "$answer" | timeout $((RUN_SECONDS + 60)) env "$@" DISPLAY="$display" SDL_AUDIODRIVER=dummy \
-    LIBGL_ALWAYS_SOFTWARE=1 PROBE_REPORT="$report" PROBE_SECONDS="$seconds" \
-    LD_PRELOAD="$PWD/$BUILD/bench/probe/libintroprobe.so" \
-    "$BUILD/bench/probe/probe-launch" "$BUILD/intro" >/dev/null
+  printf '%s\n' "$answer" | timeout $((RUN_SECONDS + 60)) env "$@" LC_ALL=C SDL_AUDIODRIVER=dummy \
+    LIBGL_ALWAYS_SOFTWARE=1 INTERPOSE_REPORT="$report" INTERPOSE_QUIT_SECONDS="$seconds" \
+    bash -c 'INTERPOSE_EXEC_TIME=$EPOCHREALTIME LD_PRELOAD=$1 exec "$0"' "$BUILD/intro" "$PWD/$LIB" >/dev/null
   after=$(xvfb_cpu_ticks)
   echo "xvfb_cpu_ns $(( (after - before) * 1000000000 / $(getconf CLK_TCK) ))" >>"$report"
 }
@@ -78,28 +76,28 @@ probe_run() {
 for answer in 1 2 3; do
   echo "bench: ${RUN_SECONDS} s at menu answer $answer"
   logged "${RUN_SECONDS} s at menu answer $answer" \
-    probe_run "$answer" "$RUN_SECONDS" "$OUT/run-$answer.txt"
+    intro_run "$answer" "$RUN_SECONDS" "$OUT/run-$answer.txt"
 done
 
 for answer in 2 3; do
   echo "bench: ${RUN_SECONDS} s at menu answer $answer with $WHATIF_SETTING"
   logged "the same with the renderer's thread count changed" \
-    probe_run "$answer" "$RUN_SECONDS" "$OUT/whatif-$answer.txt" "$WHATIF_SETTING"
+    intro_run "$answer" "$RUN_SECONDS" "$OUT/whatif-$answer.txt" "$WHATIF_SETTING"
   echo "$WHATIF_SETTING" >"$OUT/whatif-$answer.label"
 done
 
 echo "bench: $STARTUP_RUNS start-ups"
 for n in $(seq "$STARTUP_RUNS"); do
-  probe_run "$STARTUP_ANSWER" 0.2 "$OUT/startup-$n.txt"
+  intro_run "$STARTUP_ANSWER" 0.2 "$OUT/startup-$n.txt"
 done
 printf '# %s\n%s\n' "start-up: $STARTUP_RUNS runs like this, Escape 0.2 s after the first frame" \
-  "probe_run $STARTUP_ANSWER 0.2 $OUT/startup-N.txt" >>"$commands"
+  "intro_run $STARTUP_ANSWER 0.2 $OUT/startup-N.txt" >>"$commands"
 
 # --- a profile of the whole machine, on a run of its own so it does not touch the figures
 if perf --version >/dev/null 2>&1; then
   echo "bench: profile"
-  probe_run "$PROFILE_ANSWER" $((PROFILE_SECONDS + 5)) "$OUT/profile-run.txt" &
-  intro_run=$!
+  intro_run "$PROFILE_ANSWER" $((PROFILE_SECONDS + 5)) "$OUT/profile-run.txt" &
+  profiled=$!
   sleep 3
   if logged "a profile of the whole machine during a run at menu answer $PROFILE_ANSWER" \
        perf record -q -a -F 499 -o "$OUT/perf.data" -- sleep "$PROFILE_SECONDS" 2>"$OUT/perf.log"; then
@@ -107,7 +105,7 @@ if perf --version >/dev/null 2>&1; then
       grep -v '^#' | grep '%' | head -20 >"$OUT/profile.txt" || true
     echo "perf report -i $OUT/perf.data --sort comm,dso --stdio" >>"$commands"
   fi
-  wait "$intro_run"
+  wait "$profiled"
 fi
 
 # --- sizes and the machine
@@ -125,9 +123,9 @@ strip -o "$OUT/intro.stripped" "$BUILD/intro"
   echo "Memory: $(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo)"
   echo "System: $(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r)"
   echo "Compiler: $(c++ --version | head -1), CMake Release build"
-  echo "Display: Xvfb $XVFB_SCREEN, no GPU; the intro's window is centred in it"
-  echo "Load average before the runs: $load_before"
+  echo "Display: Xvfb $screen, no GPU; the intro's window is centred in it"
+  echo "Load average before the runs: $BENCH_LOAD_BEFORE"
 } >"$OUT/machine.txt"
 
-"$BUILD/bench/report/perfreport" "$OUT" "$PAGE"
+python3 bench/report.py "$OUT" "$PAGE"
 echo "bench: wrote $PAGE"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # soak_test.sh -- the real intro under the caller's X display for a long run; resident memory stays flat
-#   soak_test.sh INTRO TICKSHIFT_LIB DATA_PARENT [SECONDS]   (default 600)
+#   soak_test.sh INTRO INTERPOSER DATA_PARENT [SECONDS]   (default 600)
 # Samples VmRSS every 10 s. After the first 30 s (textures, GL driver and
 # audio set up) it may not grow by more than 2 MiB, the frame count must keep
 # up with the 21 ms pacing within wide bounds, and Escape must end the run
@@ -16,7 +16,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 printf '1\n' | env SDL_AUDIODRIVER=dummy LD_PRELOAD="${LD_PRELOAD:+$LD_PRELOAD:}$lib" \
-  TICKSHIFT_QUIT=$((seconds * 1000)) TICKSHIFT_LOG="$tmp/frames" \
+  INTERPOSE_QUIT_SECONDS=$seconds INTERPOSE_REPORT="$tmp/report" \
   "$intro" >"$tmp/out" 2>"$tmp/err" &
 pid=$!
 
@@ -40,7 +40,7 @@ wait "$pid"
 status=$?
 set -e
 
-frames=$(wc -l <"$tmp/frames" 2>/dev/null || echo 0)
+frames=$(cat "$tmp/report" 2>/dev/null | grep -c '^frame ' || true)
 echo "frames $frames in $seconds s; status $status"
 [ "$status" -eq 0 ] || { cat "$tmp/out" "$tmp/err"; exit 1; }
 [ -z "$(cat "$tmp/err")" ] || { echo "stderr:"; cat "$tmp/err"; exit 1; }
