@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-static const int BMP_FILE_HEADER   = 14;
-static const int BMP_INFO_HEADER   = 40;    // BITMAPINFOHEADER
-static const int BMP_BITS          = 24;
-static const int BMP_PIXELS_PER_M  = 2835;  // 72 dots per inch, as most painters write it
+static const int BMP_FILE_HEADER  = 14;
+static const int BMP_INFO_HEADER  = 40;   // BITMAPINFOHEADER
+static const int BMP_BITS         = 24;
+static const int BMP_PIXELS_PER_M = 2835;   // 72 dots per inch, as most painters write it
 
 static unsigned char bmpBuffer[BMP_MAX_BYTES];   // one picture at a time
 
@@ -33,15 +33,15 @@ static void bmpHeader(unsigned char* out, int width, int height, unsigned int pi
     out[i] = 0;
   out[0] = 'B';
   out[1] = 'M';
-  putLE32(out + 2,  BMP_HEADER_BYTES + pixelBytes);   // file size
-  putLE32(out + 10, BMP_HEADER_BYTES);                // offset of the pixels
+  putLE32(out + 2, BMP_HEADER_BYTES + pixelBytes);   // file size
+  putLE32(out + 10, BMP_HEADER_BYTES);               // offset of the pixels
   unsigned char* info = out + BMP_FILE_HEADER;
-  putLE32(info + 0,  BMP_INFO_HEADER);
-  putLE32(info + 4,  (unsigned int)width);
-  putLE32(info + 8,  (unsigned int)height);           // positive: rows stored bottom-up
-  putLE16(info + 12, 1);                              // planes
+  putLE32(info + 0, BMP_INFO_HEADER);
+  putLE32(info + 4, (unsigned int)width);
+  putLE32(info + 8, (unsigned int)height);   // positive: rows stored bottom-up
+  putLE16(info + 12, 1);                     // planes
   putLE16(info + 14, BMP_BITS);
-  putLE32(info + 16, 0);                              // BI_RGB, no compression
+  putLE32(info + 16, 0);   // BI_RGB, no compression
   putLE32(info + 20, pixelBytes);
   putLE32(info + 24, BMP_PIXELS_PER_M);
   putLE32(info + 28, BMP_PIXELS_PER_M);
@@ -49,7 +49,7 @@ static void bmpHeader(unsigned char* out, int width, int height, unsigned int pi
 
 size_t bmpEncode(const Canvas* c, unsigned char* out, size_t capacity)
 {
-  const int row = bmpRowBytes(c->width);
+  const int    row   = bmpRowBytes(c->width);
   const size_t total = BMP_HEADER_BYTES + (size_t)row * c->height;
   if (total > capacity)
     return 0;
@@ -79,6 +79,6 @@ int bmpWrite(const Canvas* c, const char* path)
   if (!f)
     return 0;
   size_t written = fwrite(bmpBuffer, 1, size, f);
-  int closed = fclose(f);
+  int    closed  = fclose(f);
   return written == size && closed == 0;
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 
 static const int    BALL_SIDE    = 128;
-static const double BALL_RADIUS  = 60;     // pixels; a black margin all round
+static const double BALL_RADIUS  = 60;   // pixels; a black margin all round
 static const int    SUPERSAMPLE  = 4;
 static const int    CHECKS_ROUND = 16;     // checks around the equator
 static const int    CHECKS_DOWN  = 8;      // checks from pole to pole
@@ -26,23 +26,22 @@ static Colour ballSample(double x, double y)
   const double nz = std::sqrt(1 - rr);
 
   // the chequer lives on the sphere turned about its leaning axis
-  const double ax = nx * std::cos(TILT) + ny * std::sin(TILT);
-  const double ay = -nx * std::sin(TILT) + ny * std::cos(TILT);
-  const double lon = std::atan2(ax, nz) + SPIN;
-  const double lat = std::asin(ay);
-  const int across = (int)std::floor(lon / (2 * PI) * CHECKS_ROUND + CHECKS_ROUND);
-  const int down   = (int)std::floor((lat / PI + 0.5) * CHECKS_DOWN);
-  const Colour base = (across + down) % 2 ? CHECK_RED : CHECK_WHITE;
+  const double ax     = nx * std::cos(TILT) + ny * std::sin(TILT);
+  const double ay     = -nx * std::sin(TILT) + ny * std::cos(TILT);
+  const double lon    = std::atan2(ax, nz) + SPIN;
+  const double lat    = std::asin(ay);
+  const int    across = (int)std::floor(lon / (2 * PI) * CHECKS_ROUND + CHECKS_ROUND);
+  const int    down   = (int)std::floor((lat / PI + 0.5) * CHECKS_DOWN);
+  const Colour base   = (across + down) % 2 ? CHECK_RED : CHECK_WHITE;
 
   const double diffuse = std::fmax(0, nx * LIGHT[0] + ny * LIGHT[1] + nz * LIGHT[2]);
   // mirror the light about the normal; the viewer looks along +z
-  const double reflect = 2 * (nx * LIGHT[0] + ny * LIGHT[1] + nz * LIGHT[2]) * nz - LIGHT[2];
+  const double reflect  = 2 * (nx * LIGHT[0] + ny * LIGHT[1] + nz * LIGHT[2]) * nz - LIGHT[2];
   const double specular = std::pow(std::fmax(0, reflect), 40);
-  const double rim = std::pow(1 - nz, 3) * smoothstep(-0.2, 0.8, nx + ny);
+  const double rim      = std::pow(1 - nz, 3) * smoothstep(-0.2, 0.8, nx + ny);
 
-  Colour c = scale(base, 0.08 + 0.92 * diffuse);
-  c = add(c, scale(rgb(1, 1, 1), 0.9 * specular));
-  return add(c, scale(RIM_COLOUR, 0.8 * rim));
+  const Colour lit = add(scale(base, 0.08 + 0.92 * diffuse), scale(rgb(1, 1, 1), 0.9 * specular));
+  return add(lit, scale(RIM_COLOUR, 0.8 * rim));
 }
 
 void makeBounce(Canvas* c)

@@ -23,10 +23,22 @@ unsigned char channelByte(double v)
   return (unsigned char)scaled;
 }
 
-Colour rgb(double r, double g, double b)       { return { r, g, b }; }
-Colour add(Colour a, Colour b)                 { return { a.r + b.r, a.g + b.g, a.b + b.b }; }
-Colour scale(Colour a, double k)               { return { a.r * k, a.g * k, a.b * k }; }
-Colour mix(Colour a, Colour b, double t)       { return add(scale(a, 1 - t), scale(b, t)); }
+Colour rgb(double r, double g, double b)
+{
+  return { r, g, b };
+}
+Colour add(Colour a, Colour b)
+{
+  return { a.r + b.r, a.g + b.g, a.b + b.b };
+}
+Colour scale(Colour a, double k)
+{
+  return { a.r * k, a.g * k, a.b * k };
+}
+Colour mix(Colour a, Colour b, double t)
+{
+  return add(scale(a, 1 - t), scale(b, t));
+}
 
 Colour ramp(const RampStop* stops, int count, double t)
 {
@@ -34,7 +46,8 @@ Colour ramp(const RampStop* stops, int count, double t)
     return stops[0].colour;
   for (int i = 1; i < count; i++)
     if (t < stops[i].at)
-      return mix(stops[i - 1].colour, stops[i].colour, (t - stops[i - 1].at) / (stops[i].at - stops[i - 1].at));
+      return mix(stops[i - 1].colour, stops[i].colour,
+                 (t - stops[i - 1].at) / (stops[i].at - stops[i - 1].at));
   return stops[count - 1].colour;
 }
 

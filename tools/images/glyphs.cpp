@@ -25,6 +25,7 @@ struct Glyph {
 
 constexpr double R = 0.9;   // how round the round letters are
 
+// clang-format off
 static constexpr GlyphOp line(double x0, double y0, double x1, double y1, double t = 1)
 { return { OP_LINE, x0, y0, x1, y1, { 0, 0, 0, 0 }, t }; }
 static constexpr GlyphOp ring(double x0, double y0, double x1, double y1,
@@ -39,12 +40,17 @@ static constexpr GlyphOp poly(int index)
 // removes a box from the primitive just before it, and from nothing else
 static constexpr GlyphOp cut(double x0, double y0, double x1, double y1)
 { return { OP_CUT, x0, y0, x1, y1, { 0, 0, 0, 0 }, 1 }; }
+// clang-format on
 
 constexpr int POLY_MAX_POINTS = 10;
-struct GlyphPolygon { int count; Vec2 v[POLY_MAX_POINTS]; };
+struct GlyphPolygon {
+  int  count;
+  Vec2 v[POLY_MAX_POINTS];
+};
 
 enum { POLY_STAR, POLY_HEART_TIP, POLY_COUNT };
 
+// clang-format off
 static const GlyphPolygon glyphPolygons[POLY_COUNT] = {
   // four-pointed star: the section separator
   { 8, { { 0.5, 0.1 }, { 0.7, 0.4 }, { 1.1, 0.5 }, { 0.7, 0.6 },
@@ -52,7 +58,9 @@ static const GlyphPolygon glyphPolygons[POLY_COUNT] = {
   // lower point of the heart, under its two lobes
   { 3, { { -0.12, 0.4 }, { 1.12, 0.4 }, { 0.5, 0.7 } } },
 };
+// clang-format on
 
+// clang-format off
 static const Glyph glyphs[] = {
   { 'A', { line(0.3, 0, 0, 1), line(0.7, 0, 1, 1), line(0.3, 0, 0.7, 0), line(0.1, 0.62, 0.9, 0.62) } },
   { 'B', { ring(0, 0, 1, 0.47, 0, R, R, 0), ring(0, 0.47, 1, 1, 0, R, R, 0) } },
@@ -108,6 +116,7 @@ static const Glyph glyphs[] = {
   { ')', { ring(-0.8, 0, 0.7, 1, 0, R, R, 0), cut(-2, -1, 0.2, 2) } },
   { 's', { poly(POLY_STAR) } },
 };
+// clang-format on
 
 static const double FAR_AWAY = 1e9;   // distance reported for characters without a glyph
 
@@ -137,9 +146,10 @@ static double roundBoxRing(const GlyphOp& op, Vec2 p, const GlyphBox* box, bool 
     lo = { lo.x - box->stem / 2, lo.y - box->stem / 2 };
     hi = { hi.x + box->stem / 2, hi.y + box->stem / 2 };
   }
-  const double half = std::fmin(hi.x - lo.x, hi.y - lo.y) / 2;
-  const double radius[4] = { op.corner[0] * half, op.corner[1] * half, op.corner[2] * half, op.corner[3] * half };
-  const double d = sdRoundBox(p, lo, hi, radius);
+  const double half      = std::fmin(hi.x - lo.x, hi.y - lo.y) / 2;
+  const double radius[4] = { op.corner[0] * half, op.corner[1] * half, op.corner[2] * half,
+                             op.corner[3] * half };
+  const double d         = sdRoundBox(p, lo, hi, radius);
   return filled ? d : std::fabs(d) - op.thick * box->stem / 2;
 }
 
@@ -156,7 +166,7 @@ static double opDistance(const GlyphOp& op, Vec2 p, const GlyphBox* box)
     return sdCircle(p, toBox(op.x0, op.y0, box), op.x1 * box->width);
   case OP_POLY: {
     const GlyphPolygon& shape = glyphPolygons[(int)op.x0];
-    Vec2 v[POLY_MAX_POINTS];
+    Vec2                v[POLY_MAX_POINTS];
     for (int i = 0; i < shape.count; i++)
       v[i] = toBox(shape.v[i].x, shape.v[i].y, box);
     return sdPolygon(p, v, shape.count);
@@ -178,7 +188,7 @@ double glyphDistance(char c, Vec2 p, const GlyphBox* box)
       current = std::fmax(current, -sdBox(p, toBox(op.x0, op.y0, box), toBox(op.x1, op.y1, box)));
       continue;
     }
-    total = std::fmin(total, current);
+    total   = std::fmin(total, current);
     current = opDistance(op, p, box);
   }
   total = std::fmin(total, current);

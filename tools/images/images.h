@@ -1,4 +1,4 @@
-// images.h -- the image generators: float canvas, BMP writer, shape distances, glyph outlines and the five pictures
+// images.h -- the image generators: canvas, BMP writer, shape distances, glyph outlines, the five pictures
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,9 @@
 //
 constexpr int CANVAS_MAX_SIDE = 512;   // the largest picture we make (font atlas, banner)
 
-struct Colour { double r, g, b; };
+struct Colour {
+  double r, g, b;
+};
 
 struct Canvas {
   int    width;
@@ -16,40 +18,48 @@ struct Canvas {
   Colour pixel[CANVAS_MAX_SIDE * CANVAS_MAX_SIDE];
 };
 
-void    canvasClear(Canvas* c, int width, int height);   // black, given size
-Colour* canvasAt(Canvas* c, int x, int y);
-unsigned char channelByte(double v);                      // clamped, rounded to the nearest of 0..255
+void          canvasClear(Canvas* c, int width, int height);   // black, given size
+Colour*       canvasAt(Canvas* c, int x, int y);
+unsigned char channelByte(double v);   // clamped, rounded to the nearest of 0..255
 
-Colour  rgb(double r, double g, double b);
-Colour  add(Colour a, Colour b);
-Colour  scale(Colour a, double k);
-Colour  mix(Colour a, Colour b, double t);                // a at t = 0, b at t = 1
+Colour rgb(double r, double g, double b);
+Colour add(Colour a, Colour b);
+Colour scale(Colour a, double k);
+Colour mix(Colour a, Colour b, double t);   // a at t = 0, b at t = 1
 
 // A colour ramp: stops in ascending order of position, clamped at both ends.
-struct RampStop { double at; Colour colour; };
-Colour  ramp(const RampStop* stops, int count, double t);
+struct RampStop {
+  double at;
+  Colour colour;
+};
+Colour ramp(const RampStop* stops, int count, double t);
 
-double  clamp01(double v);
-double  smoothstep(double edge0, double edge1, double v);
+double clamp01(double v);
+double smoothstep(double edge0, double edge1, double v);
 
 //
 // BMP: uncompressed 24 bits per pixel, 40-byte info header, bottom-up rows padded to 4 bytes
 //
-constexpr int BMP_HEADER_BYTES = 54;                      // 14-byte file header + 40-byte info header
+constexpr int BMP_HEADER_BYTES = 54;   // 14-byte file header + 40-byte info header
 constexpr int BMP_MAX_BYTES    = BMP_HEADER_BYTES + CANVAS_MAX_SIDE * CANVAS_MAX_SIDE * 3;
 
-int    bmpRowBytes(int width);                            // 3 bytes per pixel, rounded up to a multiple of 4
-size_t bmpEncode(const Canvas* c, unsigned char* out, size_t capacity);   // bytes written, 0 if it does not fit
-int    bmpWrite(const Canvas* c, const char* path);       // 1 on success, 0 on failure
+int bmpRowBytes(int width);   // 3 bytes per pixel, rounded up to a multiple of 4
+// returns the bytes written, 0 if the picture does not fit in capacity
+size_t bmpEncode(const Canvas* c, unsigned char* out, size_t capacity);
+int    bmpWrite(const Canvas* c, const char* path);   // 1 on success, 0 on failure
 
 //
 // signed distances in design units: negative inside, positive outside
 //
-struct Vec2 { double x, y; };
+struct Vec2 {
+  double x, y;
+};
 
 double sdBox(Vec2 p, Vec2 lo, Vec2 hi);
-double sdRoundBox(Vec2 p, Vec2 lo, Vec2 hi, const double radius[4]);   // corners top-left, top-right, bottom-right, bottom-left
-double sdSquareSegment(Vec2 p, Vec2 a, Vec2 b, double halfWidth);     // a bar with square ends reaching halfWidth past a and b
+// radius[] per corner: top-left, top-right, bottom-right, bottom-left
+double sdRoundBox(Vec2 p, Vec2 lo, Vec2 hi, const double radius[4]);
+// a bar with square ends, reaching halfWidth past a and b
+double sdSquareSegment(Vec2 p, Vec2 a, Vec2 b, double halfWidth);
 double sdCircle(Vec2 p, Vec2 centre, double radius);
 double sdPolygon(Vec2 p, const Vec2* v, int count);
 
@@ -69,19 +79,19 @@ double glyphDistance(char c, Vec2 p, const GlyphBox* box);   // p from the box's
 // deterministic noise
 //
 unsigned int hash32(unsigned int x);
-double hashUnit(int x, int y, unsigned int seed);          // 0 .. 1, a fixed value per lattice point
-double valueNoise(double x, double y, unsigned int seed);  // smooth, 0 .. 1
-double fbm(double x, double y, int octaves, unsigned int seed);
+double       hashUnit(int x, int y, unsigned int seed);           // 0 .. 1, a fixed value per lattice point
+double       valueNoise(double x, double y, unsigned int seed);   // smooth, 0 .. 1
+double       fbm(double x, double y, int octaves, unsigned int seed);
 
 //
 // the pictures: each fills a canvas of its own size
 //
 constexpr int ATLAS_SIDE    = 512;
-constexpr int ATLAS_CELLS   = 8;                          // columns and rows
+constexpr int ATLAS_CELLS   = 8;   // columns and rows
 constexpr int ATLAS_CELL_PX = ATLAS_SIDE / ATLAS_CELLS;
 
-extern const char ATLAS_LAYOUT[];                         // row by row from the top, 48 characters
-constexpr int ATLAS_GLYPHS = 48;
+extern const char ATLAS_LAYOUT[];   // row by row from the top, 48 characters
+constexpr int     ATLAS_GLYPHS = 48;
 
 void makeFont(Canvas* c);
 void makeLogo(Canvas* c);
@@ -94,7 +104,7 @@ struct ImageJob {
   void (*make)(Canvas* c);
 };
 
-constexpr int IMAGE_COUNT = 5;
+constexpr int         IMAGE_COUNT = 5;
 extern const ImageJob imageJobs[IMAGE_COUNT];
 
-int writeAllImages(const char* folder, Canvas* scratch);  // 1 when all five were written
+int writeAllImages(const char* folder, Canvas* scratch);   // 1 when all five were written

@@ -3,32 +3,34 @@
 
 #include <cmath>
 
-static const int    LOGO_WIDTH   = 512;
-static const int    LOGO_HEIGHT  = 128;   // the quad is 2 by 0.5 units: 4 to 1
-static const int    SUPERSAMPLE  = 3;
-static const double TUBE_INSET   = 2.6;   // the tube runs this far inside each letter's edge
-static const double TUBE_RADIUS  = 2.2;
-static const double GLOW_REACH   = 5.5;   // the outer glow falls to 1/e over this many pixels
+static const int    LOGO_WIDTH  = 512;
+static const int    LOGO_HEIGHT = 128;   // the quad is 2 by 0.5 units: 4 to 1
+static const int    SUPERSAMPLE = 3;
+static const double TUBE_INSET  = 2.6;   // the tube runs this far inside each letter's edge
+static const double TUBE_RADIUS = 2.2;
+static const double GLOW_REACH  = 5.5;   // the outer glow falls to 1/e over this many pixels
 // Fifteen echoes add about twice the logo's light around it again, so the
 // body and glow stay dim and the tubes carry the letters.
-static const double BODY         = 0.08;  // a letter's inside, as a share of its neon colour
-static const double GLOW         = 0.3;   // the glow at the letter's edge
-static const double EDGE_BLACK   = 2;     // pixels left black along every edge
-static const double EDGE_FADE    = 7;     // then the light fades in over this many
+static const double BODY       = 0.08;   // a letter's inside, as a share of its neon colour
+static const double GLOW       = 0.3;    // the glow at the letter's edge
+static const double EDGE_BLACK = 2;      // pixels left black along every edge
+static const double EDGE_FADE  = 7;      // then the light fades in over this many
 
 struct LogoWord {
   const char* text;
-  double left, top;          // pixels
-  GlyphBox box;              // letter size and stroke, pixels
-  double gap;                // between letters, pixels
-  Colour neon;
+  double      left, top;   // pixels
+  GlyphBox    box;         // letter size and stroke, pixels
+  double      gap;         // between letters, pixels
+  Colour      neon;
 };
 
+// clang-format off
 static const LogoWord words[] = {
   { "NEON",  40,  10, { 40, 72, 10.5 }, 7, { 1.00, 0.06, 0.55 } },
   { "FJORD", 247, 10, { 40, 72, 10.5 }, 7, { 0.10, 0.82, 1.00 } },
   { "2027",  213, 89, { 18, 29, 5.5 },  5, { 1.00, 0.78, 0.18 } },
 };
+// clang-format on
 
 // the thin rules either side of "2027"
 static const double RULE_Y = 103.5, RULE_HALF = 1.5;
@@ -41,9 +43,11 @@ static Colour neonLight(double d, Colour neon, double glow)
   if (d < 0) {
     // a dim body of the neon's colour, the tube's white-hot core a little inside the edge
     c = scale(neon, BODY);
+
     const double across = std::fabs(-d - TUBE_INSET) / TUBE_RADIUS;
     if (across < 1) {
       const double core = 1 - across * across;
+
       c = add(c, add(scale(neon, core), scale(rgb(1, 1, 1), 0.75 * core * core * core)));
     }
   }
@@ -59,8 +63,7 @@ static Colour logoSample(double x, double y)
   for (const LogoWord& w : words) {
     double left = w.left;
     for (const char* ch = w.text; *ch; ch++) {
-      const double d = glyphDistance(*ch, { x - left, y - w.top }, &w.box);
-      sum = add(sum, neonLight(d, w.neon, GLOW));
+      sum = add(sum, neonLight(glyphDistance(*ch, { x - left, y - w.top }, &w.box), w.neon, GLOW));
       left += w.box.width + w.gap;
     }
   }
@@ -90,7 +93,7 @@ void makeLogo(Canvas* c)
         for (int sx = 0; sx < SUPERSAMPLE; sx++)
           sum = add(sum, logoSample(x + (sx + 0.5) * inv, y + (sy + 0.5) * inv));
       // black all round, so the quad's edges never show
-      const double edge = fadeIn(x) * fadeIn(LOGO_WIDTH - 1 - x) * fadeIn(y) * fadeIn(LOGO_HEIGHT - 1 - y);
+      const double edge  = fadeIn(x) * fadeIn(LOGO_WIDTH - 1 - x) * fadeIn(y) * fadeIn(LOGO_HEIGHT - 1 - y);
       *canvasAt(c, x, y) = scale(sum, inv * inv * edge);
     }
 }

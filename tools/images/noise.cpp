@@ -23,9 +23,9 @@ double hashUnit(int x, int y, unsigned int seed)
 double valueNoise(double x, double y, unsigned int seed)
 {
   const double fx = std::floor(x), fy = std::floor(y);
-  const int ix = (int)fx, iy = (int)fy;
+  const int    ix = (int)fx, iy = (int)fy;
   const double tx = smoothstep(0, 1, x - fx), ty = smoothstep(0, 1, y - fy);
-  const double top    = hashUnit(ix, iy, seed)     * (1 - tx) + hashUnit(ix + 1, iy, seed)     * tx;
+  const double top    = hashUnit(ix, iy, seed) * (1 - tx) + hashUnit(ix + 1, iy, seed) * tx;
   const double bottom = hashUnit(ix, iy + 1, seed) * (1 - tx) + hashUnit(ix + 1, iy + 1, seed) * tx;
   return top * (1 - ty) + bottom * ty;
 }

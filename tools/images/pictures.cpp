@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+// clang-format off
 const ImageJob imageJobs[IMAGE_COUNT] = {
   { "logo.bmp",   makeLogo       },
   { "bounce.bmp", makeBounce     },
@@ -10,6 +11,7 @@ const ImageJob imageJobs[IMAGE_COUNT] = {
   { "font.bmp",   makeFont       },
   { "bg.bmp",     makeBackground },
 };
+// clang-format on
 
 int writeAllImages(const char* folder, Canvas* scratch)
 {

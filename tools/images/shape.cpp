@@ -3,7 +3,10 @@
 
 #include <cmath>
 
-static double length(double x, double y) { return std::sqrt(x * x + y * y); }
+static double length(double x, double y)
+{
+  return std::sqrt(x * x + y * y);
+}
 
 double sdBox(Vec2 p, Vec2 lo, Vec2 hi)
 {
@@ -18,8 +21,7 @@ double sdRoundBox(Vec2 p, Vec2 lo, Vec2 hi, const double radius[4])
   const double cx = (lo.x + hi.x) / 2, cy = (lo.y + hi.y) / 2;
   const double px = p.x - cx, py = p.y - cy;
   // y grows downward: the quadrant picks the corner
-  const double r = py < 0 ? (px < 0 ? radius[0] : radius[1])
-                          : (px < 0 ? radius[3] : radius[2]);
+  const double r  = py < 0 ? (px < 0 ? radius[0] : radius[1]) : (px < 0 ? radius[3] : radius[2]);
   const double qx = std::fabs(px) - (hi.x - lo.x) / 2 + r;
   const double qy = std::fabs(py) - (hi.y - lo.y) / 2 + r;
   return std::fmin(std::fmax(qx, qy), 0) + length(std::fmax(qx, 0), std::fmax(qy, 0)) - r;
@@ -48,11 +50,13 @@ double sdPolygon(Vec2 p, const Vec2* v, int count)
   double sign = 1;
   for (int i = 0, j = count - 1; i < count; j = i, i++) {
     const double ex = v[j].x - v[i].x, ey = v[j].y - v[i].y;
-    const double wx = p.x - v[i].x,    wy = p.y - v[i].y;
+    const double wx = p.x - v[i].x, wy = p.y - v[i].y;
     const double t  = clamp01((wx * ex + wy * ey) / (ex * ex + ey * ey));
-    const double bx = wx - ex * t,     by = wy - ey * t;
+    const double bx = wx - ex * t, by = wy - ey * t;
+
     best = std::fmin(best, bx * bx + by * by);
-    const bool c1 = p.y >= v[i].y, c2 = p.y < v[j].y, c3 = ex * wy > ey * wx;
+    // crossing an edge that spans p's height on the matching side flips the sign
+    const bool c1 = p.y >= v[i].y, c2 = (p.y < v[j].y), c3 = (ex * wy > ey * wx);
     if ((c1 && c2 && c3) || (!c1 && !c2 && !c3))
       sign = -sign;
   }

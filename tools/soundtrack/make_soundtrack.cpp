@@ -10,31 +10,31 @@
 #include <cstring>
 #include <string>
 
-static float   mixBuffer[SND_RENDER_FRAMES * SND_CHANNELS]; // the song and its tail, before the master
-static int16_t pcm[SND_SONG_FRAMES * SND_CHANNELS];         // mastered 16-bit samples
+static float   mixBuffer[SND_RENDER_FRAMES * SND_CHANNELS];   // the song and its tail, before the master
+static int16_t pcm[SND_SONG_FRAMES * SND_CHANNELS];           // mastered 16-bit samples
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
-    if (argc != 2 && !(argc == 4 && std::strcmp(argv[2], "--wav") == 0)) {
-        std::fprintf(stderr, "usage: make-soundtrack OUT.mp3 [--wav OUT.wav]\n");
-        return 2;
-    }
-    const char *mp3Path = argv[1];
-    std::string wavPath = argc == 4 ? argv[3] : std::string(mp3Path) + ".wav";
+  if (argc != 2 && !(argc == 4 && std::strcmp(argv[2], "--wav") == 0)) {
+    std::fprintf(stderr, "usage: make-soundtrack OUT.mp3 [--wav OUT.wav]\n");
+    return 2;
+  }
+  const char* mp3Path = argv[1];
+  std::string wavPath = argc == 4 ? argv[3] : std::string(mp3Path) + ".wav";
 
-    Render_Song(mixBuffer, SND_RENDER_FRAMES);
-    Render_Master(mixBuffer, pcm);
+  renderSong(mixBuffer, SND_RENDER_FRAMES);
+  renderMaster(mixBuffer, pcm);
 
-    if (!Wav_Write(wavPath.c_str(), pcm, SND_SONG_FRAMES, SND_RATE, SND_CHANNELS)) {
-        std::fprintf(stderr, "make-soundtrack: cannot write %s\n", wavPath.c_str());
-        return 1;
-    }
-    int ok = Encode_Mp3(wavPath.c_str(), mp3Path);
-    if (argc != 4)
-        std::remove(wavPath.c_str());
-    if (!ok) {
-        std::fprintf(stderr, "make-soundtrack: lame failed on %s\n", wavPath.c_str());
-        return 1;
-    }
-    return 0;
+  if (!wavWrite(wavPath.c_str(), pcm, SND_SONG_FRAMES, SND_RATE, SND_CHANNELS)) {
+    std::fprintf(stderr, "make-soundtrack: cannot write %s\n", wavPath.c_str());
+    return 1;
+  }
+  int ok = encodeMp3(wavPath.c_str(), mp3Path);
+  if (argc != 4)
+    std::remove(wavPath.c_str());
+  if (!ok) {
+    std::fprintf(stderr, "make-soundtrack: lame failed on %s\n", wavPath.c_str());
+    return 1;
+  }
+  return 0;
 }

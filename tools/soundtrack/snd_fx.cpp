@@ -3,91 +3,91 @@
 
 // Comb and all-pass lengths of the classic Schroeder-Moorer room, tuned at
 // 44.1 kHz and scaled to our rate; the right channel is a little longer.
-static const int combTuning[REVERB_COMBS]  = { 1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617 };
+static const int combTuning[REVERB_COMBS]   = { 1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617 };
 static const int apTuning[REVERB_ALLPASSES] = { 556, 441, 341, 225 };
-constexpr int STEREO_SPREAD = 23;
-constexpr float ALLPASS_GAIN = 0.5f;
+constexpr int    STEREO_SPREAD              = 23;
+constexpr float  ALLPASS_GAIN               = 0.5f;
 
-static int Fx_Scale(int len44k)
+static int scaleFrom44k(int len44k)
 {
-    return len44k * SND_RATE / 44100;
+  return len44k * SND_RATE / 44100;
 }
 
-void Reverb_Init(Reverb *r, float roomSize, float damp)
+void reverbInit(Reverb* r, float roomSize, float damp)
 {
-    for (int c = 0; c < 2; c++) {
-        for (int i = 0; i < REVERB_COMBS; i++) {
-            Comb *cb = &r->comb[c][i];
-            cb->len = Fx_Scale(combTuning[i] + c * STEREO_SPREAD);
-            cb->pos = 0;
-            cb->store = 0.0f;
-            for (int j = 0; j < REVERB_COMB_MAX; j++)
-                cb->buf[j] = 0.0f;
-        }
-        for (int i = 0; i < REVERB_ALLPASSES; i++) {
-            Allpass *ap = &r->ap[c][i];
-            ap->len = Fx_Scale(apTuning[i] + c * STEREO_SPREAD);
-            ap->pos = 0;
-            for (int j = 0; j < REVERB_AP_MAX; j++)
-                ap->buf[j] = 0.0f;
-        }
-    }
-    r->feedback = roomSize;
-    r->damp = damp;
-}
-
-static float Reverb_Channel(Reverb *r, int c, float in)
-{
-    float out = 0.0f;
+  for (int c = 0; c < 2; c++) {
     for (int i = 0; i < REVERB_COMBS; i++) {
-        Comb *cb = &r->comb[c][i];
-        float y = cb->buf[cb->pos];
-        cb->store = y * (1.0f - r->damp) + cb->store * r->damp;
-        cb->buf[cb->pos] = in + cb->store * r->feedback;
-        if (++cb->pos >= cb->len)
-            cb->pos = 0;
-        out += y;
+      Comb* cb  = &r->comb[c][i];
+      cb->len   = scaleFrom44k(combTuning[i] + c * STEREO_SPREAD);
+      cb->pos   = 0;
+      cb->store = 0.0f;
+      for (int j = 0; j < REVERB_COMB_MAX; j++)
+        cb->buf[j] = 0.0f;
     }
     for (int i = 0; i < REVERB_ALLPASSES; i++) {
-        Allpass *ap = &r->ap[c][i];
-        float b = ap->buf[ap->pos];
-        ap->buf[ap->pos] = out + b * ALLPASS_GAIN;
-        out = b - out;
-        if (++ap->pos >= ap->len)
-            ap->pos = 0;
+      Allpass* ap = &r->ap[c][i];
+      ap->len     = scaleFrom44k(apTuning[i] + c * STEREO_SPREAD);
+      ap->pos     = 0;
+      for (int j = 0; j < REVERB_AP_MAX; j++)
+        ap->buf[j] = 0.0f;
     }
-    return out;
+  }
+  r->feedback = roomSize;
+  r->damp     = damp;
 }
 
-void Reverb_Next(Reverb *r, float in, float *outL, float *outR)
+static float reverbChannel(Reverb* r, int c, float in)
 {
-    *outL = Reverb_Channel(r, 0, in);
-    *outR = Reverb_Channel(r, 1, in);
+  float out = 0.0f;
+  for (int i = 0; i < REVERB_COMBS; i++) {
+    Comb* cb         = &r->comb[c][i];
+    float y          = cb->buf[cb->pos];
+    cb->store        = y * (1.0f - r->damp) + cb->store * r->damp;
+    cb->buf[cb->pos] = in + cb->store * r->feedback;
+    if (++cb->pos >= cb->len)
+      cb->pos = 0;
+    out += y;
+  }
+  for (int i = 0; i < REVERB_ALLPASSES; i++) {
+    Allpass* ap      = &r->ap[c][i];
+    float    b       = ap->buf[ap->pos];
+    ap->buf[ap->pos] = out + b * ALLPASS_GAIN;
+    out              = b - out;
+    if (++ap->pos >= ap->len)
+      ap->pos = 0;
+  }
+  return out;
 }
 
-void Delay_Init(Delay *d, int lenSamples, float feedback, float lowpass)
+void reverbNext(Reverb* r, float in, float* outL, float* outR)
 {
-    d->len = lenSamples < 1 ? 1 : lenSamples > DELAY_MAX ? DELAY_MAX : lenSamples;
-    d->pos = 0;
-    d->feedback = feedback;
-    d->lpCoef = lowpass;
-    for (int c = 0; c < 2; c++) {
-        d->lpState[c] = 0.0f;
-        for (int i = 0; i < DELAY_MAX; i++)
-            d->buf[c][i] = 0.0f;
-    }
+  *outL = reverbChannel(r, 0, in);
+  *outR = reverbChannel(r, 1, in);
+}
+
+void delayInit(Delay* d, int lenSamples, float feedback, float lowpass)
+{
+  d->len      = lenSamples < 1 ? 1 : lenSamples > DELAY_MAX ? DELAY_MAX : lenSamples;
+  d->pos      = 0;
+  d->feedback = feedback;
+  d->lpCoef   = lowpass;
+  for (int c = 0; c < 2; c++) {
+    d->lpState[c] = 0.0f;
+    for (int i = 0; i < DELAY_MAX; i++)
+      d->buf[c][i] = 0.0f;
+  }
 }
 
 // Each echo crosses to the other side and comes back a little darker.
-void Delay_Next(Delay *d, float inL, float inR, float *outL, float *outR)
+void delayNext(Delay* d, float inL, float inR, float* outL, float* outR)
 {
-    float yl = d->buf[0][d->pos], yr = d->buf[1][d->pos];
-    d->lpState[0] += (yl - d->lpState[0]) * d->lpCoef;
-    d->lpState[1] += (yr - d->lpState[1]) * d->lpCoef;
-    d->buf[0][d->pos] = 0.5f * (inL + inR) + d->lpState[1] * d->feedback;
-    d->buf[1][d->pos] = d->lpState[0] * d->feedback;
-    if (++d->pos >= d->len)
-        d->pos = 0;
-    *outL = yl;
-    *outR = yr;
+  float yl = d->buf[0][d->pos], yr = d->buf[1][d->pos];
+  d->lpState[0] += (yl - d->lpState[0]) * d->lpCoef;
+  d->lpState[1] += (yr - d->lpState[1]) * d->lpCoef;
+  d->buf[0][d->pos] = 0.5f * (inL + inR) + d->lpState[1] * d->feedback;
+  d->buf[1][d->pos] = d->lpState[0] * d->feedback;
+  if (++d->pos >= d->len)
+    d->pos = 0;
+  *outL = yl;
+  *outR = yr;
 }

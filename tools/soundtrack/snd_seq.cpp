@@ -6,240 +6,248 @@
 #include <cstdlib>
 #include <cstring>
 
-static const int noteLetters[7] = { 9, 11, 0, 2, 4, 5, 7 }; // semitones above C of A..G
-static const int minorScale[7]  = { 2, 4, 5, 7, 9, 10, 0 }; // D natural minor, pitch classes from D
+static const int noteLetters[7] = { 9, 11, 0, 2, 4, 5, 7 };   // semitones above C of A..G
+static const int minorScale[7]  = { 2, 4, 5, 7, 9, 10, 0 };   // D natural minor, pitch classes from D
 
-constexpr float AUTO_BASE_HZ       = 150.0f; // cutoff of digit 0
-constexpr float AUTO_OCTAVES_DIGIT = 0.65f;  // each digit opens the filter this far
+constexpr float AUTO_BASE_HZ       = 150.0f;   // cutoff of digit 0
+constexpr float AUTO_OCTAVES_DIGIT = 0.65f;    // each digit opens the filter this far
 
-int Seq_ParseNoteName(const char *s, int *note)
+int parseNoteName(const char* s, int* note)
 {
-    if (s[0] < 'A' || s[0] > 'G')
-        return 0;
-    int semis = noteLetters[s[0] - 'A'];
-    int used = 1;
-    if (s[used] == '#') {
-        semis++;
-        used++;
-    } else if (s[used] == 'b') {
-        semis--;
-        used++;
-    }
-    if (s[used] < '0' || s[used] > '9')
-        return 0;
-    *note = 12 * (s[used] - '0' + 1) + semis;
-    return used + 1;
+  if (s[0] < 'A' || s[0] > 'G')
+    return 0;
+  int semis = noteLetters[s[0] - 'A'];
+  int used  = 1;
+  if (s[used] == '#') {
+    semis++;
+    used++;
+  } else if (s[used] == 'b') {
+    semis--;
+    used++;
+  }
+  if (s[used] < '0' || s[used] > '9')
+    return 0;
+  *note = 12 * (s[used] - '0' + 1) + semis;
+  return used + 1;
 }
 
 // One token "<pitch>:<steps>": pitch is "-" (rest), a note name, "+N" (above
 // the chord root), "#N" (chord tone N, N >= 4 an octave up) or "*" (the chord).
-static int Seq_ParseToken(const char *s, int len, PatternNote *out)
+static int parseToken(const char* s, int len, PatternNote* out)
 {
-    const char *colon = (const char *)std::memchr(s, ':', len);
-    if (!colon || colon == s || colon + 1 >= s + len)
-        return 0;
-    char *end;
-    long steps = std::strtol(colon + 1, &end, 10);
-    if (end != s + len || steps < 1)
-        return 0;
-    out->steps = (int)steps;
-    int plen = (int)(colon - s);
-    if (s[0] == '-' && plen == 1) {
-        out->kind = PITCH_REST;
-        out->value = 0;
-    } else if (s[0] == '*' && plen == 1) {
-        out->kind = PITCH_CHORD;
-        out->value = 0;
-    } else if (s[0] == '+' || s[0] == '#') {
-        long v = std::strtol(s + 1, &end, 10);
-        if (end != colon || plen < 2)
-            return 0;
-        out->kind = s[0] == '+' ? PITCH_ROOT : PITCH_CHORDTONE;
-        out->value = (int)v;
-    } else {
-        int note;
-        if (Seq_ParseNoteName(s, &note) != plen)
-            return 0;
-        out->kind = PITCH_ABSOLUTE;
-        out->value = note;
-    }
-    return 1;
-}
-
-int Seq_ParsePattern(const char *text, PatternNote *out, int max)
-{
-    int count = 0;
-    const char *p = text;
-    while (*p) {
-        while (*p == ' ')
-            p++;
-        if (!*p)
-            break;
-        const char *start = p;
-        while (*p && *p != ' ')
-            p++;
-        if (count >= max || !Seq_ParseToken(start, (int)(p - start), &out[count]))
-            return -1;
-        count++;
-    }
-    return count;
-}
-
-int Seq_StepVelocity(char c, float *vel)
-{
-    if (c == 'x') {
-        *vel = 1.0f;
-        return 1;
-    }
-    if (c >= '1' && c <= '9') {
-        *vel = (c - '0') * 0.1f;
-        return 1;
-    }
+  const char* colon = (const char*)std::memchr(s, ':', len);
+  if (!colon || colon == s || colon + 1 >= s + len)
     return 0;
+  char* end;
+  long  steps = std::strtol(colon + 1, &end, 10);
+  if (end != s + len || steps < 1)
+    return 0;
+  out->steps = (int)steps;
+  int plen   = (int)(colon - s);
+  if (s[0] == '-' && plen == 1) {
+    out->kind  = PITCH_REST;
+    out->value = 0;
+  } else if (s[0] == '*' && plen == 1) {
+    out->kind  = PITCH_CHORD;
+    out->value = 0;
+  } else if (s[0] == '+' || s[0] == '#') {
+    long v = std::strtol(s + 1, &end, 10);
+    if (end != colon || plen < 2)
+      return 0;
+    out->kind  = s[0] == '+' ? PITCH_ROOT : PITCH_CHORDTONE;
+    out->value = (int)v;
+  } else {
+    int note;
+    if (parseNoteName(s, &note) != plen)
+      return 0;
+    out->kind  = PITCH_ABSOLUTE;
+    out->value = note;
+  }
+  return 1;
 }
 
-int Seq_DiatonicShift(int note, int degrees)
+int parsePattern(const char* text, PatternNote* out, int max)
 {
-    int pc = ((note - 2) % 12 + 12) % 12; // distance above the last D
-    int degree = 0;
-    for (int i = 0; i < 7; i++)
-        if ((minorScale[i] - 2 + 12) % 12 <= pc)
-            degree = i;
-    int base = note - pc + (minorScale[degree] - 2 + 12) % 12; // snapped into the scale
-    int target = degree + degrees;
-    int octaves = target >= 0 ? target / 7 : -((6 - target) / 7);
-    int idx = target - octaves * 7;
-    int offset = (minorScale[idx] - 2 + 12) % 12 - (minorScale[degree] - 2 + 12) % 12;
-    return base + octaves * 12 + offset;
+  int         count = 0;
+  const char* p     = text;
+  while (*p) {
+    while (*p == ' ')
+      p++;
+    if (!*p)
+      break;
+    const char* start = p;
+    while (*p && *p != ' ')
+      p++;
+    if (count >= max || !parseToken(start, (int)(p - start), &out[count]))
+      return -1;
+    count++;
+  }
+  return count;
 }
 
-int Seq_LaneBar(const char *lane, int bar)
+int stepVelocity(char c, float* vel)
 {
-    int seen = 0;
-    for (const char *p = lane; *p; p++) {
-        if (*p == ' ')
-            continue;
-        if (seen++ == bar)
-            return *p;
-    }
-    return '.';
+  if (c == 'x') {
+    *vel = 1.0f;
+    return 1;
+  }
+  if (c >= '1' && c <= '9') {
+    *vel = (c - '0') * 0.1f;
+    return 1;
+  }
+  return 0;
 }
 
-const Chord *Seq_ChordAt(int bar)
+int diatonicShift(int note, int degrees)
 {
-    int c = Seq_LaneBar(song_chordLane, bar);
-    for (int i = 0; i < song_chordCount; i++)
-        if (song_chords[i].name == c)
-            return &song_chords[i];
-    return &song_chords[0];
+  int pc     = ((note - 2) % 12 + 12) % 12;   // distance above the last D
+  int degree = 0;
+  for (int i = 0; i < 7; i++)
+    if ((minorScale[i] - 2 + 12) % 12 <= pc)
+      degree = i;
+  int base    = note - pc + (minorScale[degree] - 2 + 12) % 12;   // snapped into the scale
+  int target  = degree + degrees;
+  int octaves = target >= 0 ? target / 7 : -((6 - target) / 7);
+  int idx     = target - octaves * 7;
+  int offset  = (minorScale[idx] - 2 + 12) % 12 - (minorScale[degree] - 2 + 12) % 12;
+  return base + octaves * 12 + offset;
+}
+
+int laneBar(const char* lane, int bar)
+{
+  int seen = 0;
+  for (const char* p = lane; *p; p++) {
+    if (*p == ' ')
+      continue;
+    if (seen++ == bar)
+      return *p;
+  }
+  return '.';
+}
+
+const Chord* chordAt(int bar)
+{
+  int c = laneBar(songChordLane, bar);
+  for (int i = 0; i < songChordCount; i++)
+    if (songChords[i].name == c)
+      return &songChords[i];
+  return &songChords[0];
 }
 
 // Digits per bar; the value glides from this bar's digit to the next bar's,
 // and the last bar glides into the first, as the song loops.
-float Seq_Automation(int lane, int sample)
+float automationHz(int lane, int sample)
 {
-    int bar = sample / SND_BAR;
-    float frac = (float)(sample % SND_BAR) / SND_BAR;
-    int c0 = Seq_LaneBar(song_autoLanes[lane], bar % SND_SONG_BARS);
-    int c1 = Seq_LaneBar(song_autoLanes[lane], (bar + 1) % SND_SONG_BARS);
-    float d0 = c0 >= '0' && c0 <= '9' ? (float)(c0 - '0') : 0.0f;
-    float d1 = c1 >= '0' && c1 <= '9' ? (float)(c1 - '0') : 0.0f;
-    float v = d0 + (d1 - d0) * frac;
-    return AUTO_BASE_HZ * std::exp2(v * AUTO_OCTAVES_DIGIT);
+  int   bar  = sample / SND_BAR;
+  float frac = (float)(sample % SND_BAR) / SND_BAR;
+  int   c0   = laneBar(songAutoLanes[lane], bar % SND_SONG_BARS);
+  int   c1   = laneBar(songAutoLanes[lane], (bar + 1) % SND_SONG_BARS);
+  float d0   = c0 >= '0' && c0 <= '9' ? (float)(c0 - '0') : 0.0f;
+  float d1   = c1 >= '0' && c1 <= '9' ? (float)(c1 - '0') : 0.0f;
+  float v    = d0 + (d1 - d0) * frac;
+  return AUTO_BASE_HZ * std::exp2(v * AUTO_OCTAVES_DIGIT);
 }
 
-static const PatternDef *Seq_FindPattern(Track track, int name)
+static const PatternDef* findPattern(Track track, int name)
 {
-    if (track == TRACK_HARMONY)
-        track = TRACK_LEAD; // the harmony sings the lead's bars a third lower
-    for (int i = 0; i < song_patternCount; i++)
-        if (song_patterns[i].track == track && song_patterns[i].name == name)
-            return &song_patterns[i];
-    return nullptr;
+  if (track == TRACK_HARMONY)
+    track = TRACK_LEAD;   // the harmony sings the lead's bars a third lower
+  for (int i = 0; i < songPatternCount; i++)
+    if (songPatterns[i].track == track && songPatterns[i].name == name)
+      return &songPatterns[i];
+  return nullptr;
 }
 
-static int Seq_IsDrum(Track track)
+static int isDrum(Track track)
 {
-    return track <= TRACK_CRASH;
+  return track <= TRACK_CRASH;
 }
 
-static int Seq_Add(NoteEvent *events, int count, int max, int start, int length, Track track, int note, float vel)
+static int addEvent(NoteEvent* events, int count, int max, int start, int length, Track track, int note,
+                    float vel)
 {
-    if (count >= max || note < 0 || note > 127)
-        return count;
-    events[count].start = start;
-    events[count].length = length;
-    events[count].track = (uint8_t)track;
-    events[count].note = (uint8_t)note;
-    events[count].vel = vel;
-    return count + 1;
-}
-
-static int Seq_BarNotes(NoteEvent *events, int count, int max, Track track, int bar, const char *text)
-{
-    PatternNote notes[SEQ_MAX_TOKENS];
-    int n = Seq_ParsePattern(text, notes, SEQ_MAX_TOKENS);
-    const Chord *chord = Seq_ChordAt(bar);
-    int at = bar * SND_BAR;
-    for (int i = 0; i < n; i++) {
-        const PatternNote *pn = &notes[i];
-        int len = pn->steps * SND_STEP;
-        int note = -1;
-        switch (pn->kind) {
-        case PITCH_ABSOLUTE:  note = pn->value; break;
-        case PITCH_ROOT:      note = chord->root + pn->value; break;
-        case PITCH_CHORDTONE: note = chord->notes[pn->value % SEQ_CHORD_NOTES] + 12 * (pn->value / SEQ_CHORD_NOTES); break;
-        case PITCH_CHORD:
-            for (int k = 0; k < SEQ_CHORD_NOTES; k++)
-                count = Seq_Add(events, count, max, at, len, track, chord->notes[k], 1.0f);
-            break;
-        default: break;
-        }
-        if (note >= 0) {
-            if (track == TRACK_HARMONY)
-                note = Seq_DiatonicShift(note, -2);
-            count = Seq_Add(events, count, max, at, len, track, note, 1.0f);
-        }
-        at += len;
-    }
+  if (count >= max || note < 0 || note > 127)
     return count;
+  events[count].start  = start;
+  events[count].length = length;
+  events[count].track  = (uint8_t)track;
+  events[count].note   = (uint8_t)note;
+  events[count].vel    = vel;
+  return count + 1;
 }
 
-static int Seq_BarSteps(NoteEvent *events, int count, int max, Track track, int bar, const char *steps)
+static int addBarNotes(NoteEvent* events, int count, int max, Track track, int bar, const char* text)
 {
-    for (int s = 0; s < SND_STEPS_PER_BAR && steps[s]; s++) {
-        float vel;
-        if (Seq_StepVelocity(steps[s], &vel))
-            count = Seq_Add(events, count, max, bar * SND_BAR + s * SND_STEP, SND_STEP, track, 0, vel);
+  PatternNote  notes[SEQ_MAX_TOKENS];
+  int          n     = parsePattern(text, notes, SEQ_MAX_TOKENS);
+  const Chord* chord = chordAt(bar);
+  int          at    = bar * SND_BAR;
+  for (int i = 0; i < n; i++) {
+    const PatternNote* pn   = &notes[i];
+    int                len  = pn->steps * SND_STEP;
+    int                note = -1;
+    switch (pn->kind) {
+    case PITCH_ABSOLUTE:
+      note = pn->value;
+      break;
+    case PITCH_ROOT:
+      note = chord->root + pn->value;
+      break;
+    case PITCH_CHORDTONE:
+      note = chord->notes[pn->value % SEQ_CHORD_NOTES] + 12 * (pn->value / SEQ_CHORD_NOTES);
+      break;
+    case PITCH_CHORD:
+      for (int k = 0; k < SEQ_CHORD_NOTES; k++)
+        count = addEvent(events, count, max, at, len, track, chord->notes[k], 1.0f);
+      break;
+    default:
+      break;
     }
-    return count;
-}
-
-static bool Seq_Earlier(const NoteEvent &a, const NoteEvent &b)
-{
-    if (a.start != b.start)
-        return a.start < b.start;
-    if (a.track != b.track)
-        return a.track < b.track;
-    return a.note < b.note;
-}
-
-int Seq_Build(NoteEvent *events, int max)
-{
-    int count = 0;
-    for (int o = 0; o < song_orderCount; o++) {
-        Track track = song_orders[o].track;
-        for (int bar = 0; bar < SND_SONG_BARS; bar++) {
-            int name = Seq_LaneBar(song_orders[o].order, bar);
-            const PatternDef *pat = name == '.' ? nullptr : Seq_FindPattern(track, name);
-            if (!pat)
-                continue;
-            if (Seq_IsDrum(track))
-                count = Seq_BarSteps(events, count, max, track, bar, pat->text);
-            else
-                count = Seq_BarNotes(events, count, max, track, bar, pat->text);
-        }
+    if (note >= 0) {
+      if (track == TRACK_HARMONY)
+        note = diatonicShift(note, -2);
+      count = addEvent(events, count, max, at, len, track, note, 1.0f);
     }
-    std::sort(events, events + count, Seq_Earlier);
-    return count;
+    at += len;
+  }
+  return count;
+}
+
+static int addBarSteps(NoteEvent* events, int count, int max, Track track, int bar, const char* steps)
+{
+  for (int s = 0; s < SND_STEPS_PER_BAR && steps[s]; s++) {
+    float vel;
+    if (stepVelocity(steps[s], &vel))
+      count = addEvent(events, count, max, bar * SND_BAR + s * SND_STEP, SND_STEP, track, 0, vel);
+  }
+  return count;
+}
+
+static bool startsEarlier(const NoteEvent& a, const NoteEvent& b)
+{
+  if (a.start != b.start)
+    return a.start < b.start;
+  if (a.track != b.track)
+    return a.track < b.track;
+  return a.note < b.note;
+}
+
+int sequenceSong(NoteEvent* events, int max)
+{
+  int count = 0;
+  for (int o = 0; o < songOrderCount; o++) {
+    Track track = songOrders[o].track;
+    for (int bar = 0; bar < SND_SONG_BARS; bar++) {
+      int               name = laneBar(songOrders[o].order, bar);
+      const PatternDef* pat  = name == '.' ? nullptr : findPattern(track, name);
+      if (!pat)
+        continue;
+      if (isDrum(track))
+        count = addBarSteps(events, count, max, track, bar, pat->text);
+      else
+        count = addBarNotes(events, count, max, track, bar, pat->text);
+    }
+  }
+  std::sort(events, events + count, startsEarlier);
+  return count;
 }
