@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # fuzz.sh -- builds the fuzz targets with clang and runs each for a bounded time.
 #   tools/fuzz.sh [SECONDS [TARGET...]]    default 60 seconds each for fuzz_image and fuzz_soundtrack
-# The committed seeds (tests/hardening/corpus, corpus-mp3) are read, never written: what the
-# fuzzer finds goes to build-fuzz/corpus-TARGET, crash inputs to build-fuzz/artifacts.
+# The committed seeds are read, never written: tests/hardening/corpus holds a small picture at
+# every BMP depth and layout and the crash inputs found so far; corpus-mp3 holds a fifth of a
+# second encoded by lame (layer III at all nine rates, mono, stereo, joint and dual channel) and
+# ffmpeg (layer II at its six rates), two silent layer I streams, a tagged file with a Xing frame,
+# two rates glued together, a file cut short and random bytes. What the fuzzer finds goes to
+# build-fuzz/corpus-TARGET, crash inputs to build-fuzz/artifacts.
 # A crash ends the run with a non-zero status; turn its input into a test case and a corpus file.
 set -euo pipefail
 cd "$(dirname "$0")/.."

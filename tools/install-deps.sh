@@ -1,29 +1,25 @@
 #!/usr/bin/env bash
 # install-deps.sh -- every Debian package the intro, its tools and its tests need.
 # The single place that knows the package list: the README and CI both call it.
+# Asks for root only when a package is missing.
 set -euo pipefail
 
 packages=(
-  # build
+  # build: compilers, CMake and its pkg-config lookups, the libraries the intro links
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-mixer1.2-dev libgl1-mesa-dev libglu1-mesa-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  # software GL, a virtual display and the tools that poke at it
-  libgl1-mesa-dri xvfb xauth xdotool x11-utils x11-xserver-utils
-  # media tools for the soundtrack and captures
-  lame ffmpeg imagemagick
-  # sanitizers, fuzzing and memory checks
+  # unit tests (the invitation's words are checked against a word list) and the frame benchmark
+  libgtest-dev libbenchmark-dev wbritish
+  # end-to-end and capture runs: Mesa's software GL, a virtual display, xdpyinfo to wait for it,
+  # and Python's Xlib with XTest for the suite that presses keys and reads pixels
+  libgl1-mesa-dri xvfb x11-utils python3-xlib
+  # the soundtrack encoder, loudness checks and captures
+  lame ffmpeg
+  # sanitizers, fuzzing (libFuzzer's runtime) and memory checks
   clang libclang-rt-14-dev valgrind
-  # the performance run: a system-wide profile
-  linux-perf
-  # end-to-end harness: talks to the X server directly
-  libx11-dev libxtst-dev
-  python3
+  # the performance run: a system-wide profile, and the reporter
+  linux-perf python3
 )
-
-if [ "$(id -u)" -ne 0 ]; then
-  exec sudo "$0" "$@"
-fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -33,6 +29,12 @@ if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
   exit 0
 fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: missing ${missing[*]}; installing them as root"
+  exec sudo bash "$0" "$@"
+fi
+
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,12 +1,10 @@
 // fuzz_soundtrack.cpp -- libFuzzer target: any bytes through the soundtrack check and, when it
-// accepts them, a whole decode by the mixer, looped once, as the intro plays it
+// accepts them, whole decodes by the mixer as the intro plays it, loop point included
 //
-// The audio device is opened as the intro opens it (dummy driver) and paused, and
-// the mixer's own music callback is called here on the fuzzer's thread, so the
-// decode runs at full speed through the same SDL_mixer code. The libraries carry
-// no sanitizer, so the overflow the check exists to prevent is caught where it
-// would happen: the MP3 decoder converts every frame in place in an 8 KiB buffer,
-// and SDL_ConvertAudio is wrapped to abort on a conversion that outgrows it.
+// The device is opened as the intro opens it and paused; the mixer's music callback is called
+// here, so the same SDL_mixer code decodes at full speed. The libraries carry no sanitizer, so
+// SDL_ConvertAudio is wrapped to abort on the overflow the check exists to prevent: a frame
+// whose conversion outgrows the decoder's 8 KiB buffer.
 #include "shell/shell.h"
 
 #include <dlfcn.h>

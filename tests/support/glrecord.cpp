@@ -21,11 +21,11 @@ void glrecordReset()
 
 void glrecordEnable(bool on) { recording = on; }
 
-void recordCall(const char* name, std::initializer_list<double> args, const char* text)
+void recordCall(const char* name, std::initializer_list<double> args)
 {
   glCallCount++;
   if (recording)
-    glCalls.push_back({ name, std::vector<double>(args), {}, text ? text : "" });
+    glCalls.push_back({ name, std::vector<double>(args), {} });
 }
 
 static void record(const char* name, std::initializer_list<double> args) { recordCall(name, args); }

@@ -13,7 +13,6 @@ struct GLCall {
   const char* name;                     // entry point, e.g. "glVertex3f"
   std::vector<double> args;             // every argument widened to double (enums and ints exactly)
   std::vector<unsigned char> pixels;    // glTexImage2D: the rows as handed over (pitch * height bytes)
-  std::string text;                     // a string argument, e.g. a file path
 };
 
 extern std::vector<GLCall> glCalls;
@@ -28,7 +27,7 @@ void glrecordEnable(bool on);
 extern std::size_t glCallCount;         // calls seen since the last reset, recorded or not
 
 // Adds a call to the log; other stand-ins (the SDL fake) record through it too.
-void recordCall(const char* name, std::initializer_list<double> args, const char* text = nullptr);
+void recordCall(const char* name, std::initializer_list<double> args);
 
 // Helpers for tests.
 std::vector<GLCall> callsNamed(const char* name);

@@ -1,0 +1,328 @@
+#!/usr/bin/env python3
+# e2e.py -- the real intro under a private X server: menu, window, keys, picture, sound and bad input
+#   tools/with-xvfb.sh e2e.py INTRO REPO_ROOT [Class.test_name ...]
+# Every run gets a temporary working directory with its own data/ folder (the committed files
+# linked in, then the test's own written over them) and the menu answer in a file on stdin.
+import array, math, os, random, shutil, struct, subprocess, sys, tempfile, time, unittest
+from collections import namedtuple
+from pathlib import Path
+from Xlib import display, error, X, XK, protocol
+from Xlib.ext import xtest
+
+INTRO, ROOT = map(os.path.abspath, sys.argv[1:3])
+INTERPOSER = os.environ.get("E2E_INTERPOSER", "")   # tools/interpose: shifted clock, frame report, Escape
+DATA = os.path.join(ROOT, "data")
+IMAGES = ["logo.bmp", "bounce.bmp", "spark.bmp", "font.bmp", "bg.bmp"]
+MENU = (b"\n\nChoose resolution\n\n1) 320x240 for software OpenGL\n2) 640x480 for hardware OpenGL\n"
+        b"3) 1024x768 for hardware OpenGL on fast machines\n>")
+SCREEN = (1280, 1024)               # what tools/with-xvfb.sh gives the server
+CLEAR = (26, 128, 178)              # the clear colour (0.1, 0.5, 0.7)
+BANNER = (51, 153, 204)             # the clear colour plus a tenth of a white banner
+START_S = 60                        # software GL on a busy machine can be slow to come up
+EVENT_S = 15                        # a key, a resize or a close to take effect
+AUDIO_RATE = 32000 * 2 * 2          # bytes a second: 32 kHz, 16-bit, stereo
+DISK_WARNING = b"WARNING: You are using the SDL disk writer audio driver!\n Writing to file [%s].\n"
+
+View = namedtuple("View", "win x y w h full")
+
+
+def solid_bmp(w, h, rgb, bits=24):
+    """An uncompressed BMP of 24 or 32 bits a pixel in one colour, rows bottom-up and padded to four bytes."""
+    row = (bytes(rgb[::-1]) + b"\xff" * (bits == 32)) * w
+    row += b"\0" * (-len(row) % 4)
+    return (b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + len(row) * h, 0, 0, 54, 40, w, h, 1, bits, 0,
+                                len(row) * h, 2835, 2835, 0, 0) + row * h)
+
+
+def wait_for(cond, seconds, step=0.05):
+    """Polls cond until it gives something true or the deadline passes; returns its last value."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = cond()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(step)
+
+
+def near(c, want, tolerance=3):
+    return all(abs(a - b) <= tolerance for a, b in zip(c, want))
+
+
+class Shot:
+    """The pixels of a window, as the X server holds them (blue, green, red, pad)."""
+    def __init__(self, w, h, data):
+        self.w, self.h, self.data = w, h, data
+
+    def at(self, x, y):
+        i = 4 * (y * self.w + x)
+        return self.data[i + 2], self.data[i + 1], self.data[i]
+
+    def brightness(self, x0, y0, w, h):
+        return sum(sum(self.at(x, y)) / 3 for y in range(y0, y0 + h) for x in range(x0, x0 + w)) / (w * h)
+
+    def share(self, colour):
+        """The share of pixels of exactly this colour."""
+        rgb = bytearray(self.data)
+        rgb[3::4] = bytes(len(rgb) // 4)   # the pad byte holds whatever GL left there
+        return array.array("I", rgb).count(colour[0] << 16 | colour[1] << 8 | colour[2]) / (self.w * self.h)
+
+
+class E2E(unittest.TestCase):
+    def setUp(self):
+        self.procs = []   # every intro this test started
+        self.addCleanup(self.end_intros)
+
+    def end_intros(self):
+        for proc in self.procs:
+            proc.poll() is None and (proc.kill(), proc.wait())
+
+    def x(self):
+        if not hasattr(self, "dpy"):
+            self.dpy = display.Display()
+            self.root = self.dpy.screen().root
+            self.root.change_attributes(event_mask=X.SubstructureNotifyMask)   # to see maps
+            self.addCleanup(self.dpy.close)
+        return self.dpy
+
+    def launch(self, answer=b"2\n", data={}, env={}, size=(640, 480), prefix=()):
+        """Starts the intro in a temporary directory (data: file of data/ to bytes, None leaves it
+        out) after ending any earlier one; waits for it full screen at size, a frame drawn."""
+        self.end_intros()
+        tmp = tempfile.mkdtemp(prefix="e2e-")
+        self.addCleanup(shutil.rmtree, tmp, True)
+        if data is not None:
+            os.mkdir(os.path.join(tmp, "data"))
+            for name in os.listdir(DATA):
+                os.symlink(os.path.join(DATA, name), os.path.join(tmp, "data", name))
+            for name, content in data.items():
+                os.remove(os.path.join(tmp, "data", name))
+                if content is not None:
+                    Path(tmp, "data", name).write_bytes(content)
+        Path(tmp, "answer").write_bytes(answer)
+        env = dict(os.environ, **{"SDL_AUDIODRIVER": "dummy", "LIBGL_ALWAYS_SOFTWARE": "1", **env})
+        env = {k: v for k, v in env.items() if v is not None}   # None unsets
+        if "DISPLAY" in env:
+            self.x()
+        with open(os.path.join(tmp, "answer"), "rb") as stdin, \
+                open(os.path.join(tmp, "out"), "wb") as out, open(os.path.join(tmp, "err"), "wb") as err:
+            proc = subprocess.Popen([*prefix, INTRO], cwd=tmp, env=env, stdin=stdin, stdout=out, stderr=err)
+        proc.dir = tmp
+        self.procs.append(proc)
+        if not size:
+            return proc, None
+        view = wait_for(lambda: self.view(size, True), START_S)
+        self.assertTrue(view, "no full-screen window of %dx%d; stderr: %r" % (*size, self.output(proc)[1]))
+        self.assertTrue(wait_for(lambda: self.shot(view).share((0, 0, 0)) < 1, START_S), "no picture")
+        return proc, view
+
+    def output(self, proc):
+        return tuple(Path(proc.dir, f).read_bytes() for f in ("out", "err"))
+
+    def windows(self, parent):
+        try:
+            return [w for w in parent.query_tree().children if w.get_attributes().map_state == X.IsViewable]
+        except error.XError:   # a window that went away meanwhile
+            return []
+
+    def view(self, size=None, full=None):
+        """The one shown child of a shown top-level window (screen-sized and override-redirect when
+        full screen) if it is of the size and state asked for."""
+        views = []
+        for top in self.windows(self.root):
+            for win in self.windows(top):
+                try:
+                    g, at = win.get_geometry(), self.root.translate_coords(win, 0, 0)
+                    full_screen = top.get_attributes().override_redirect and \
+                        (top.get_geometry().width, top.get_geometry().height) == SCREEN
+                except error.XError:
+                    continue
+                views.append(View(win, at.x, at.y, g.width, g.height, bool(full_screen)))
+        if len(views) != 1 or size and views[0][3:5] != size or full not in (None, views[0].full):
+            return None
+        return views[0]
+
+    def shot(self, view):
+        """The picture in the view; a black pixel when the view has gone."""
+        try:
+            return Shot(view.w, view.h, view.win.get_image(0, 0, view.w, view.h, X.ZPixmap, 0xffffffff).data)
+        except (error.XError, AttributeError):
+            return Shot(1, 1, b"\0" * 4)
+
+    def wm_window(self):
+        """The intro's top-level window, the one that takes keys, resizes and close requests."""
+        return next(w for w in self.root.query_tree().children if (w.get_wm_class() or ("",))[0] == "intro")
+
+    def key(self, name):
+        # no window manager here: give the intro the focus as one would
+        self.wm_window().set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+        code = self.dpy.keysym_to_keycode(XK.string_to_keysym(name))
+        xtest.fake_input(self.dpy, X.KeyPress, code)
+        xtest.fake_input(self.dpy, X.KeyRelease, code)
+        self.dpy.sync()
+
+    def finish(self, proc, status=0, out=MENU, err=b""):
+        """Waits for the intro to end and checks its status and its console."""
+        self.assertTrue(wait_for(lambda: proc.poll() is not None, EVENT_S), "still running")
+        self.assertEqual((status, out, err), (proc.returncode, *self.output(proc)))
+
+    def quit(self, proc, err=b""):
+        self.key("Escape")
+        self.finish(proc, err=err)
+
+    def rms_of_run(self, data):
+        """Runs the intro on the disk audio driver; the loudness of what it played after its first second."""
+        audio = os.path.join(tempfile.mkdtemp(prefix="e2e-audio-"), "audio.raw")
+        self.addCleanup(shutil.rmtree, os.path.dirname(audio))
+        env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio, "SDL_DISKAUDIODELAY": "0"}
+        proc, view = self.launch(data=data, env=env)
+        self.assertTrue(wait_for(lambda: os.path.getsize(audio) >= 3 * AUDIO_RATE, START_S))
+        self.quit(proc, err=DISK_WARNING % audio.encode())
+        with open(audio, "rb") as f:
+            f.seek(AUDIO_RATE)
+            pcm = f.read(2 * AUDIO_RATE)
+        samples = struct.unpack("<%dh" % (len(pcm) // 2), pcm)
+        return math.sqrt(sum(s * s for s in samples) / len(samples))
+
+
+class Menu(E2E):
+    def test_answer_picks_the_size_centred_full_screen(self):
+        for answer, w, h in [(b"1\n", 320, 240), (b"2\n", 640, 480), (b"3\n", 1024, 768), (b"x\n", 640, 480)]:
+            with self.subTest(answer=answer):
+                proc, view = self.launch(answer, size=(w, h))
+                self.assertEqual(((SCREEN[0] - w) // 2, (SCREEN[1] - h) // 2), (view.x, view.y))
+                self.quit(proc)
+
+    def test_hostile_input_gives_640x480(self):
+        noise = b"\xff" + random.Random(2027).randbytes(4095)   # cannot begin a number
+        for name, answer in [("random bytes", noise), ("a million digits", b"1" * 10**6 + b"\n"),
+                             ("2^32 + 1", b"4294967297\n"), ("closed at once", b"")]:
+            with self.subTest(name):
+                self.quit(self.launch(answer)[0])
+
+
+class Failures(E2E):
+    def test_no_display(self):
+        proc, _ = self.launch(env={"DISPLAY": None, "SDL_VIDEODRIVER": "x11"}, size=None)
+        self.finish(proc, 1, err=b"Video initialization failed: No available video device\n")
+
+    def test_no_audio_device(self):
+        proc, _ = self.launch(env={"SDL_AUDIODRIVER": "nosuchdriver"}, size=None)
+        self.finish(proc, 1, out=MENU + b"Mix_OpenAudio: No available audio device\n")
+        self.x().sync()
+        maps = [self.dpy.next_event().type for _ in range(self.dpy.pending_events())]
+        self.assertNotIn(X.MapNotify, maps, "a window was shown")
+
+
+class Window(E2E):
+    def test_close_request_ends_with_zero(self):
+        proc, view = self.launch()
+        wm = self.wm_window()
+        wm.send_event(protocol.event.ClientMessage(
+            window=wm, client_type=self.dpy.intern_atom("WM_PROTOCOLS"),
+            data=(32, [self.dpy.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
+        self.dpy.sync()
+        self.finish(proc)
+
+    def test_f_gives_a_window_that_follows_resizes(self):
+        # the banner alone, white: it covers the middle of the picture out to near every edge
+        proc, view = self.launch(data=dict(dict.fromkeys(IMAGES), **{"bg.bmp": solid_bmp(64, 64, (255,) * 3)}))
+        self.key("f")
+        view = wait_for(lambda: self.view((640, 480), False), EVENT_S)
+        self.assertEqual((0, 0), view and (view.x, view.y))
+        for w, h in [(800, 600), (400, 300)]:
+            with self.subTest(size=(w, h)):
+                self.wm_window().configure(width=w, height=h)
+                self.dpy.sync()
+                self.assertTrue(wait_for(lambda: self.view((w, h)), EVENT_S), "no window of %dx%d" % (w, h))
+                corners = [(int(fx * w), int(fy * h)) for fx in (0.1, 0.9) for fy in (0.1, 0.9)]
+                colours = lambda: [self.shot(self.view((w, h))).at(*p) for p in corners]
+                self.assertTrue(wait_for(lambda: all(near(c, BANNER) for c in colours()), EVENT_S), colours())
+        self.quit(proc)
+
+
+class Picture(E2E):
+    def test_picture_three_seconds_in(self):
+        proc, view = self.launch()
+        time.sleep(3)
+        first = self.shot(view)
+        # the rolled picture leaves the clear colour in its margins; the logo circles in the
+        # upper middle and lights it well above the banner alone (which gives at most + 40)
+        self.assertGreater(first.share(CLEAR), 0.005)
+        self.assertGreater(first.brightness(160, 48, 320, 128), sum(CLEAR) / 3 + 45)
+        time.sleep(1)
+        self.assertNotEqual(first.data, self.shot(view).data)
+        self.quit(proc)
+
+    def test_soundtrack_reaches_the_audio_device(self):
+        self.assertGreater(self.rms_of_run({}), 1000)
+
+
+class BadData(E2E):
+    def test_bad_images_leave_the_rest_running(self):
+        logo = Path(DATA, "logo.bmp").read_bytes()
+        # the share of the picture left in the clear colour: all of it with nothing to draw,
+        # little of it while the other layers draw (most, when the banner is the broken one)
+        for name, data, clear in [
+                ("no data folder", None, (1, 1)), ("zero bytes", {"logo.bmp": b""}, (0, 0.8)),
+                ("random bytes", {"bounce.bmp": random.Random(7).randbytes(3000)}, (0, 0.8)),
+                ("huge claimed size", {"bg.bmp": logo[:18] + struct.pack("<ii", 2**30, 2**30) + logo[26:]}, (0, 0.95)),
+                ("32-bit image", {"font.bmp": solid_bmp(64, 64, (255, 0, 0), 32)}, (0, 0.8))]:
+            with self.subTest(name):
+                proc, view = self.launch(data=data)
+                share = lambda: self.shot(view).share(CLEAR)
+                self.assertTrue(wait_for(lambda: clear[0] <= share() <= clear[1], EVENT_S), share())
+                self.quit(proc)
+
+    def test_bad_soundtrack_leaves_it_silent(self):
+        glued = Path(ROOT, "tests/hardening/corpus-mp3/glued_rates.mp3").read_bytes()
+        for name, mp3 in [("random bytes", random.Random(40).randbytes(100000)), ("two rates glued", glued),
+                          ("empty", b"")]:
+            with self.subTest(name):
+                self.assertEqual(0, self.rms_of_run({"soundtrack.mp3": mp3}))
+
+
+class LongRuns(E2E):
+    """Runs under the interposer, which writes every frame's tick reading to a report and presses Escape."""
+    def run_interposed(self, settings, prefix=(), seconds=120, watch=lambda proc: None):
+        report = os.path.join(tempfile.mkdtemp(prefix="e2e-report-"), "report")
+        self.addCleanup(shutil.rmtree, os.path.dirname(report))
+        preload = ":".join(filter(None, [os.environ.get("LD_PRELOAD"), INTERPOSER]))
+        proc, _ = self.launch(b"1\n", env={"LD_PRELOAD": preload, "INTERPOSE_REPORT": report, **settings},
+                              size=None, prefix=prefix)
+        watch(proc)
+        self.assertTrue(wait_for(lambda: proc.poll() is not None, seconds, 1), "still running")
+        self.assertEqual((0, b""), (proc.returncode, self.output(proc)[1]))
+        return [int(line.split()[1]) for line in open(report) if line.startswith("frame ")]
+
+    def test_pace_holds_through_both_wrap_points_of_the_tick_counter(self):
+        for wrap in (2**31, 2**32):
+            with self.subTest(wrap=wrap):
+                start = wrap - 4000
+                ticks = self.run_interposed({"INTERPOSE_TICKS": str(start), "INTERPOSE_QUIT_SECONDS": "9"})
+                elapsed = [(t - start) % 2**32 for t in ticks]
+                gaps = [b - a for a, b in zip(elapsed, elapsed[1:])]
+                self.assertGreaterEqual(min(gaps), 21)
+                self.assertLess(max(g for a, g in zip(elapsed, gaps) if 3000 <= a <= 5000), 250)
+                before, after = (sum(lo <= e < lo + 2000 for e in elapsed) for lo in (1500, 4500))
+                self.assertGreater(after, 0.6 * before)
+
+    def test_soak_ten_minutes_memory_flat(self):
+        rss = []   # resident KiB every 10 s from 30 s on, once textures, GL and audio are set up
+        def sample(proc):
+            while wait_for(lambda: proc.poll() is not None, 10, 1) is False:
+                status = Path("/proc/%d/status" % proc.pid).read_text()
+                rss.append(int(status.split("VmRSS:")[1].split()[0]))
+        frames = self.run_interposed({"INTERPOSE_QUIT_SECONDS": "600"}, seconds=60, watch=sample)
+        self.assertLess(max(rss[2:]) - rss[2], 2048)
+        self.assertGreater(len(frames), 600 * 1000 / 21 / 5)   # on pace, within a busy machine's bounds
+
+    def test_valgrind_memcheck_hundred_frames(self):
+        memcheck = ("valgrind", "-q", "--leak-check=full", "--show-leak-kinds=definite", "--errors-for-leak-kinds=definite",
+                    "--keep-debuginfo=yes", "--num-callers=30", "--error-exitcode=99",
+                    "--suppressions=" + os.path.join(ROOT, "tests/hardening/valgrind.supp"))
+        frames = self.run_interposed({"INTERPOSE_QUIT_FRAMES": "100"}, prefix=memcheck, seconds=600)
+        self.assertGreaterEqual(len(frames), 100)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
