@@ -44,10 +44,6 @@ def wait_for(cond, seconds, step=0.05):
         time.sleep(step)
 
 
-def near(c, want, tolerance=3):
-    return all(abs(a - b) <= tolerance for a, b in zip(c, want))
-
-
 class Shot:
     """The pixels of a window, as the X server holds them (blue, green, red, pad)."""
     def __init__(self, w, h, data):
@@ -236,7 +232,7 @@ class Window(E2E):
                 self.assertTrue(wait_for(lambda: self.view((w, h)), EVENT_S), "no window of %dx%d" % (w, h))
                 corners = [(int(fx * w), int(fy * h)) for fx in (0.1, 0.9) for fy in (0.1, 0.9)]
                 colours = lambda: [self.shot(self.view((w, h))).at(*p) for p in corners]
-                self.assertTrue(wait_for(lambda: all(near(c, BANNER) for c in colours()), EVENT_S), colours())
+                self.assertTrue(wait_for(lambda: all(max(map(abs, map(int.__sub__, c, BANNER))) <= 3 for c in colours()), EVENT_S), colours())
         self.quit(proc)
 
 

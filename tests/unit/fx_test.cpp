@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -89,7 +88,6 @@ TEST(Frame, ClearsRollsOnceDrawsFivePassesInOrderThenSwapsBeforeTheClockMoves)
   resetAnimation();
   screenbounce = 1800;
   drawGLScene();
-  ASSERT_GE(glCalls.size(), 4u);
   EXPECT_EQ(callSequence().substr(0, 45), "glClear glLoadIdentity glTranslatef glRotatef");
   EXPECT_EQ(glCalls[0].args[0], 0x4100);
   EXPECT_EQ(glCalls[2].args, (std::vector<double>{ 0.0, 0.5, -5.0 }));

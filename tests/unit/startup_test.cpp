@@ -175,7 +175,7 @@ static const GLCall& firstCall(const char* name, int skip = 0)
 
 static bool endsWith(const std::string& s, const std::string& tail)
 {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
 static const char MENU[] = "\n\nChoose resolution\n\n1) 320x240 for software OpenGL\n2) 640x480 for hardware "
