@@ -94,14 +94,15 @@ class E2E(unittest.TestCase):
                 os.remove(os.path.join(tmp, "data", name))
                 if content is not None:
                     Path(tmp, "data", name).write_bytes(content)
-        Path(tmp, "answer").write_bytes(answer)
+        Path(tmp, "answer").write_bytes(answer or b"")
         env = dict(os.environ, **{"SDL_AUDIODRIVER": "dummy", "LIBGL_ALWAYS_SOFTWARE": "1", **env})
         env = {k: v for k, v in env.items() if v is not None}   # None unsets
         if "DISPLAY" in env:
             self.x()
         with open(os.path.join(tmp, "answer"), "rb") as stdin, \
                 open(os.path.join(tmp, "out"), "wb") as out, open(os.path.join(tmp, "err"), "wb") as err:
-            proc = subprocess.Popen([*prefix, INTRO], cwd=tmp, env=env, stdin=stdin, stdout=out, stderr=err)
+            proc = subprocess.Popen([*prefix, INTRO], cwd=tmp, env=env, stdin=subprocess.PIPE if answer is None
+                                    else stdin, stdout=out, stderr=err)
         proc.dir = tmp
         self.procs.append(proc)
         if not size:
@@ -187,6 +188,14 @@ class Menu(E2E):
                 proc, view = self.launch(answer, size=(w, h))
                 self.assertEqual(((SCREEN[0] - w) // 2, (SCREEN[1] - h) // 2), (view.x, view.y))
                 self.quit(proc)
+
+    def test_menu_shows_before_the_answer_is_typed(self):
+        proc, _ = self.launch(None, size=None)   # stdin held open, nothing typed yet
+        self.assertTrue(wait_for(lambda: self.output(proc)[0] == MENU, EVENT_S), self.output(proc))
+        proc.stdin.write(b"1\n")
+        proc.stdin.close()
+        self.assertTrue(wait_for(lambda: self.view((320, 240), True), START_S), "no window")
+        self.quit(proc)
 
     def test_hostile_input_gives_640x480(self):
         noise = b"\xff" + random.Random(2027).randbytes(4095)   # cannot begin a number
@@ -297,8 +306,7 @@ class LongRuns(E2E):
                 ticks = self.run_interposed({"INTERPOSE_TICKS": str(start), "INTERPOSE_QUIT_SECONDS": "9"})
                 elapsed = [(t - start) % 2**32 for t in ticks]
                 gaps = [b - a for a, b in zip(elapsed, elapsed[1:])]
-                # a signed or wrapping comparison shows as frames bunched closer than 21 ms, or as
-                # frames stopping at the wrap point until the reading catches up
+                # a signed comparison bunches frames closer than 21 ms, or stops them at the wrap
                 self.assertGreaterEqual(min(gaps), 21)
                 self.assertLess(max(g for a, g in zip(elapsed, gaps) if 3000 <= a <= 5000), 1000)
                 self.assertGreater(min(sum(1000 < e < 4000 for e in elapsed), sum(e > 5000 for e in elapsed)), 50)
