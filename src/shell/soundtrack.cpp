@@ -45,7 +45,7 @@ static const int SAMPLE_RATE[4][3] = {
 };
 
 struct FrameHeader {
-  int version, layer, sampleRate, channels;
+  int layer, sampleRate, channels;
   int length;            // bytes, header included
   int samples;           // per channel
 };
@@ -55,19 +55,19 @@ static bool readFrameHeader(const Uint8* p, FrameHeader* h)
 {
   if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
     return false;
-  h->version = (p[1] >> 3) & 3;
-  h->layer   = (p[1] >> 1) & 3;
+  const int version = (p[1] >> 3) & 3;
+  h->layer = (p[1] >> 1) & 3;
   const int bitrateIndex = p[2] >> 4;
   const int rateIndex    = (p[2] >> 2) & 3;
   const int padding      = (p[2] >> 1) & 1;
-  if (h->version == MPEG_RESERVED || h->layer == LAYER_RESERVED || bitrateIndex == 0 ||
+  if (version == MPEG_RESERVED || h->layer == LAYER_RESERVED || bitrateIndex == 0 ||
       bitrateIndex == 15 || rateIndex == 3)
     return false;
 
-  const bool lsf = h->version != MPEG_1;   // the low sampling frequencies of MPEG-2 and 2.5
+  const bool lsf = version != MPEG_1;   // the low sampling frequencies of MPEG-2 and 2.5
   const int layerNumber = 4 - h->layer;    // 1, 2 or 3
   const int bitrate = BITRATE[lsf][layerNumber - 1][bitrateIndex - 1] * 1000;
-  h->sampleRate = SAMPLE_RATE[h->version][rateIndex];
+  h->sampleRate = SAMPLE_RATE[version][rateIndex];
   h->channels   = (p[3] >> 6) == 3 ? 1 : 2;
   if (layerNumber == 1) {
     h->samples = 384;
