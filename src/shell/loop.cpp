@@ -40,12 +40,17 @@ void handleKeyPress(SDL_keysym* keysym)
 
 void handleResize(int width, int height, int videoFlags)
 {
-  // the GL context survives: only viewport and projection follow the new size
-  surface = SDL_SetVideoMode(width, height, RESIZE_BPP, videoFlags);
+  // the depth the window was opened with: SDL 1.2 over SDL2 (sdl12-compat) replaces the
+  // GL context when the depth changes, and under Wayland crashes doing so
+  surface = SDL_SetVideoMode(width, height, SCREEN_BPP, videoFlags);
   if (!surface) {
     fprintf(stderr, "Could not get a surface after resize: %s\n", SDL_GetError());
     Quit(1);
   }
+  // classic SDL keeps the context, so only viewport and projection follow the new size;
+  // a context that was replaced anyway comes back empty and gets the start-up state again
+  if (!glIsTexture(texture[TEX_LOGO]))
+    initGL();
   resizeWindow(width, height);
 }
 

@@ -15,7 +15,6 @@ extern int select_key;      // the number read at the menu, 0 when nothing was r
 struct ScreenMode { int width, height, bpp; };
 
 constexpr ScreenMode PRESET_SCREEN = { 640, 480, 24 };
-constexpr int RESIZE_BPP = 16;                     // a resized window asks for this depth
 
 // The screen that a menu answer picks: 1, 2 or 3, else the preset.
 ScreenMode screenForAnswer(long answer);

@@ -11,13 +11,17 @@ std::size_t glCallCount;
 
 static bool recording = true;       // off: count calls only
 static GLuint nextTextureName = 1;  // names handed out by glGenTextures
+static GLuint firstLiveName = 1;    // names below this went with a replaced context
 
 void glrecordReset()
 {
   glCalls.clear();
   glCallCount = 0;
   nextTextureName = 1;
+  firstLiveName = 1;
 }
+
+void glrecordReplaceContext() { firstLiveName = nextTextureName; }
 
 void glrecordEnable(bool on) { recording = on; }
 
@@ -83,6 +87,12 @@ void glGetIntegerv(GLenum pname, GLint* params)
 {
   if (pname == GL_MAX_TEXTURE_SIZE)
     *params = GLRECORD_MAX_TEXTURE_SIZE;
+}
+
+GLboolean glIsTexture(GLuint name)
+{
+  record("glIsTexture", { (double)name });
+  return name >= firstLiveName && name < nextTextureName;
 }
 
 void glGenTextures(GLsizei n, GLuint* names)

@@ -22,6 +22,9 @@ constexpr int GLRECORD_MAX_TEXTURE_SIZE = 16384;   // what glGetIntegerv reports
 // Forgets every recorded call and restarts texture names at 1.
 void glrecordReset();
 
+// Forgets every texture name, as a new GL context would (glIsTexture is false for them).
+void glrecordReplaceContext();
+
 // Turns recording off (calls are only counted) for long runs, and back on.
 void glrecordEnable(bool on);
 extern std::size_t glCallCount;         // calls seen since the last reset, recorded or not

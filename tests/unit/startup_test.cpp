@@ -21,6 +21,7 @@ static struct Script {
   bool failOpenAudio = false;
   bool failVideoInfo = false;
   int failSetVideoModeCall = 0;     // 1: the first SDL_SetVideoMode returns null, 2: the second ...
+  bool replaceContext = false;      // every SDL_SetVideoMode after the first makes a new GL context
   std::deque<std::vector<SDL_Event>> passes;   // one batch of events per loop pass
   Uint32 tickStep = 5;              // every SDL_GetTicks reading this much after the last
   Uint32 ticks = 0;
@@ -67,6 +68,8 @@ int SDL_GL_SetAttribute(SDL_GLattr attr, int value)
 SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags)
 {
   recordCall("SDL_SetVideoMode", { (double)width, (double)height, (double)bpp, (double)flags });
+  if (script.replaceContext && script.setVideoModeCalls > 0)
+    glrecordReplaceContext();
   return ++script.setVideoModeCalls == script.failSetVideoModeCall ? nullptr : &videoSurface;
 }
 int SDL_ShowCursor(int toggle) { recordCall("SDL_ShowCursor", { (double)toggle }); return 0; }
@@ -235,16 +238,28 @@ TEST(StartUp, EachLibraryFailurePrintsItsLineOnItsStreamAndEndsWithOne)
   }
 }
 
-TEST(EventLoop, ResizeRecreatesTheSurfaceAtSixteenBitsThenProjects)
+TEST(EventLoop, ResizeRecreatesTheSurfaceAtTheStartUpDepthThenProjects)
 {
   script.passes = { { event(SDL_VIDEORESIZE, 800, 0), event(SDL_KEYUP, SDLK_ESCAPE) } };
   Outcome o = runIntro("1\n");
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(firstCall("SDL_SetVideoMode", 1).args, (std::vector<double>{ 800, 0, 16, 0x20000017 }));
-  EXPECT_NE(o.calls.find("SDL_SetVideoMode glViewport"), std::string::npos);
+  EXPECT_EQ(firstCall("SDL_SetVideoMode", 1).args, (std::vector<double>{ 800, 0, 24, 0x20000017 }));
+  EXPECT_NE(o.calls.find("SDL_SetVideoMode glIsTexture glViewport"), std::string::npos) << o.calls;
   EXPECT_EQ(firstCall("glViewport", 1).args, (std::vector<double>{ 0, 0, 800, 1 }));
-  EXPECT_EQ(callsNamed("glGenTextures").size(), 1u);   // nothing reloaded
+  EXPECT_EQ(callsNamed("glGenTextures").size(), 1u);   // the context survived: nothing reloaded
   EXPECT_EQ(SCREEN_WIDTH, 320);
+
+  // a mode change that replaced the context: textures and fixed state again, before the projection
+  script.replaceContext = true;
+  script.passes = { { event(SDL_VIDEORESIZE, 800, 600) }, { event(SDL_VIDEORESIZE, 640, 480) } };
+  o = runIntro("2\n");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(callsNamed("glGenTextures").size(), 3u);
+  const std::string resize = o.calls.substr(o.calls.find("SDL_SetVideoMode", o.calls.find("glHint")));
+  EXPECT_EQ(resize.find("SDL_SetVideoMode glIsTexture glGenTextures"), 0u) << resize;
+  EXPECT_LT(resize.find("glTexImage2D"), resize.find("glHint"));
+  EXPECT_LT(resize.find("glHint"), resize.find("glViewport"));
+  EXPECT_EQ(callsNamed("glViewport").back().args, (std::vector<double>{ 0, 0, 640, 480 }));
 }
 
 TEST(EventLoop, EscapeEndsAtOnceButAWindowCloseFinishesItsPass)
