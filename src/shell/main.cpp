@@ -3,8 +3,12 @@
 #include "fx/fx.h"
 #include "gfx/gfx.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // the audio device: 32 kHz, signed 16-bit little-endian, stereo, 1024-sample chunks
 static const int    AUDIO_RATE     = 32000;
@@ -14,6 +18,35 @@ static const int    AUDIO_CHUNK    = 1024;
 static const int    LOOP_FOREVER   = -1;
 
 static const char* const SOUNDTRACK_PATH = "data/soundtrack.mp3";
+static const char* const DATA_FOLDER     = "data";
+
+static bool holdsDataFolder(const char* folder)
+{
+  char path[PATH_MAX];
+  struct stat info;
+  return snprintf(path, sizeof path, "%s/%s", folder, DATA_FOLDER) < (int)sizeof path &&
+         stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Every data path is relative to the working directory. Without data/ there, the
+// folder of the executable is tried, so a double-clicked or linked binary finds
+// its pictures and music; with neither, the intro runs on without them, silently.
+// Returns whether the working directory holds data/ now.
+static bool findDataFolder()
+{
+  if (holdsDataFolder("."))
+    return true;
+  char exe[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (length <= 0)
+    return false;
+  exe[length] = '\0';
+  char* slash = strrchr(exe, '/');
+  if (!slash)
+    return false;
+  slash[slash == exe] = '\0';   // the root keeps its slash
+  return holdsDataFolder(exe) && chdir(exe) == 0;
+}
 
 // Video and audio up and the soundtrack playing; any failure ends the process.
 static void startLibraries()
@@ -79,6 +112,7 @@ int main(int argc, char* argv[])
   SCREEN_HEIGHT = chosen.height;
   SCREEN_BPP    = chosen.bpp;
 
+  findDataFolder();
   startLibraries();
   int videoFlags = openWindow();
 
