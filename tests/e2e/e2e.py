@@ -21,9 +21,13 @@ BANNER = (51, 153, 204)             # the clear colour plus a tenth of a white b
 START_S = 60                        # software GL on a busy machine can be slow to come up
 EVENT_S = 15                        # a key, a resize or a close to take effect
 AUDIO_RATE = 32000 * 2 * 2          # bytes a second: 32 kHz, 16-bit, stereo
-DISK_WARNING = b"WARNING: You are using the SDL disk writer audio driver!\n Writing to file [%s].\n"
+# SDL 1.2 over SDL2 (sdl12-compat, under a window manager) draws into the intro's one window and
+# scales the picture into it when full screen; classic SDL 1.2 shows it unscaled in a child window
+COMPAT = os.environ.get("E2E_SDL") == "sdl12-compat"
+DISK_WARNING = (b"CRITICAL: You are using the SDL disk i/o audio driver!\nCRITICAL:  Writing to file [%s].\n"
+                if COMPAT else b"WARNING: You are using the SDL disk writer audio driver!\n Writing to file [%s].\n")
 
-View = namedtuple("View", "win x y w h full")
+View = namedtuple("View", "win x y w h full ox oy scale", defaults=(0, 0, 1))   # picture at ox, oy in win
 
 
 def solid_bmp(w, h, rgb, bits=24):
@@ -50,6 +54,8 @@ class Shot:
         self.w, self.h, self.data = w, h, data
 
     def at(self, x, y):
+        if not (0 <= x < self.w and 0 <= y < self.h):
+            return 0, 0, 0   # outside a picture that has gone
         i = 4 * (y * self.w + x)
         return self.data[i + 2], self.data[i + 1], self.data[i]
 
@@ -122,6 +128,26 @@ class E2E(unittest.TestCase):
             return []
 
     def view(self, size=None, full=None):
+        return (self.scaled_view if COMPAT else self.child_view)(size, full)
+
+    def scaled_view(self, size, full):
+        """The intro's window if it is shown at the size asked for, or full screen with the picture
+        scaled to fill the screen's width or height."""
+        try:
+            win = self.wm_window()
+            g, at = win.get_geometry(), self.root.translate_coords(win, 0, 0)
+            shown = win.get_attributes().map_state == X.IsViewable
+        except (error.XError, StopIteration):
+            return None
+        is_full = (g.width, g.height) == SCREEN
+        w, h = size or (g.width, g.height)
+        scale = min(g.width / w, g.height / h)
+        if not shown or full not in (None, is_full) or not is_full and (g.width, g.height) != (w, h):
+            return None
+        return View(win, at.x, at.y, w, h, is_full, (g.width - round(w * scale)) // 2,
+                    (g.height - round(h * scale)) // 2, scale)
+
+    def child_view(self, size, full):
         """The one shown child of a shown top-level window (screen-sized and override-redirect when
         full screen) if it is of the size and state asked for."""
         views = []
@@ -141,17 +167,29 @@ class E2E(unittest.TestCase):
     def shot(self, view):
         """The picture in the view; a black pixel when the view has gone."""
         try:
-            return Shot(view.w, view.h, view.win.get_image(0, 0, view.w, view.h, X.ZPixmap, 0xffffffff).data)
+            w, h = round(view.w * view.scale), round(view.h * view.scale)
+            data = view.win.get_image(view.ox, view.oy, w, h, X.ZPixmap, 0xffffffff).data
         except (error.XError, AttributeError):
             return Shot(1, 1, b"\0" * 4)
+        if view.scale == 1:
+            return Shot(w, h, data)
+        # sampled back to the intro's own size, a pixel from the middle of each scaled one
+        pixels, picked = array.array("I", data), array.array("I")
+        columns = [int((x + 0.5) * view.scale) for x in range(view.w)]
+        for y in range(view.h):
+            row = int((y + 0.5) * view.scale) * w
+            picked.extend(pixels[row + c] for c in columns)
+        return Shot(view.w, view.h, picked.tobytes())
 
     def wm_window(self):
         """The intro's top-level window, the one that takes keys, resizes and close requests."""
-        return next(w for w in self.root.query_tree().children if (w.get_wm_class() or ("",))[0] == "intro")
+        tops = self.root.query_tree().children   # under a window manager, inside its frame
+        return next(w for w in tops + [c for t in tops for c in t.query_tree().children]
+                    if (w.get_wm_class() or ("",))[0] == "intro")
 
-    def key(self, name):
-        # no window manager here: give the intro the focus as one would
-        self.wm_window().set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+    def key(self, name, window=None):
+        # give the intro (or the compositor it runs in) the focus as a window manager would
+        (window or self.wm_window()).set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
         code = self.dpy.keysym_to_keycode(XK.string_to_keysym(name))
         xtest.fake_input(self.dpy, X.KeyPress, code)
         xtest.fake_input(self.dpy, X.KeyRelease, code)
@@ -228,21 +266,42 @@ class Window(E2E):
         self.dpy.sync()
         self.finish(proc)
 
-    def test_f_gives_a_window_that_follows_resizes(self):
-        # the banner alone, white: it covers the middle of the picture out to near every edge
+    def test_f_both_ways_and_resizes_keep_the_picture(self):
+        # the banner alone, white: textured and blended, it lifts the clear colour by a tenth out to
+        # near every edge; lost textures or blending would show white or black there instead
         proc, view = self.launch(data=dict(dict.fromkeys(IMAGES), **{"bg.bmp": solid_bmp(64, 64, (255,) * 3)}))
-        self.key("f")
-        view = wait_for(lambda: self.view((640, 480), False), EVENT_S)
-        self.assertEqual((0, 0), view and (view.x, view.y))
-        for w, h in [(800, 600), (400, 300)]:
-            with self.subTest(size=(w, h)):
-                self.wm_window().configure(width=w, height=h)
-                self.dpy.sync()
-                self.assertTrue(wait_for(lambda: self.view((w, h)), EVENT_S), "no window of %dx%d" % (w, h))
+        for step, (w, h), full in [("f", (640, 480), False), ("resize", (800, 600), False),
+                                   ("resize", (400, 300), False), ("f", (400, 300), True)]:
+            with self.subTest(step=step, size=(w, h)):
+                if step == "f":
+                    self.key("f")
+                else:
+                    self.wm_window().configure(width=w, height=h)
+                    self.dpy.sync()
+                view = wait_for(lambda: self.view((w, h), full), EVENT_S)
+                self.assertTrue(view, "no %s view of %dx%d" % ("full-screen" if full else "window", w, h))
+                # without a window manager, leaving full screen puts the window in the corner
+                self.assertTrue(COMPAT or full or (view.x, view.y) == (0, 0), view)
                 corners = [(int(fx * w), int(fy * h)) for fx in (0.1, 0.9) for fy in (0.1, 0.9)]
-                colours = lambda: [self.shot(self.view((w, h))).at(*p) for p in corners]
+                colours = lambda: [self.shot(self.view((w, h), full)).at(*p) for p in corners]
                 self.assertTrue(wait_for(lambda: all(max(map(abs, map(int.__sub__, c, BANNER))) <= 3 for c in colours()), EVENT_S), colours())
         self.quit(proc)
+
+
+class Wayland(E2E):
+    """SDL 1.2 over SDL2 on a Wayland compositor that runs in a window of the X server."""
+    def test_f_and_escape(self):
+        proc, _ = self.launch(env={"SDL_VIDEODRIVER": "wayland"}, size=None)
+        weston = next(w for w in self.root.query_tree().children if (w.get_wm_class() or ("",))[0].startswith("weston"))
+        output = View(weston, 0, 0, *SCREEN, True)
+        self.assertTrue(wait_for(lambda: self.shot(output).share(CLEAR) > 0.01, START_S), "no picture")
+        self.key("f", weston)
+        time.sleep(3)   # leaving full screen once took the intro down here
+        self.assertIsNone(proc.poll(), "the intro ended on f")
+        self.assertGreater(self.shot(output).share(CLEAR), 0.01)
+        self.key("Escape", weston)
+        self.assertTrue(wait_for(lambda: proc.poll() is not None, EVENT_S), "still running")
+        self.assertEqual(0, proc.returncode)
 
 
 class Picture(E2E):
