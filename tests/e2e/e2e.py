@@ -20,10 +20,10 @@ CLEAR = (26, 128, 178)              # the clear colour (0.1, 0.5, 0.7)
 BANNER = (51, 153, 204)             # the clear colour plus a tenth of a white banner
 START_S = 60                        # software GL on a busy machine can be slow to come up
 EVENT_S = 15                        # a key, a resize or a close to take effect
-AUDIO_RATE = 32000 * 2 * 2          # bytes a second: 32 kHz, 16-bit, stereo
 # SDL 1.2 over SDL2 (sdl12-compat, under a window manager) draws into the intro's one window and
 # scales the picture into it when full screen; classic SDL 1.2 shows it unscaled in a child window
 COMPAT = os.environ.get("E2E_SDL") == "sdl12-compat"
+AUDIO_RATE = (44100 if COMPAT else 32000) * 2 * 2   # bytes a second, 16-bit stereo: SDL2 resamples
 DISK_WARNING = (b"CRITICAL: You are using the SDL disk i/o audio driver!\nCRITICAL:  Writing to file [%s].\n"
                 if COMPAT else b"WARNING: You are using the SDL disk writer audio driver!\n Writing to file [%s].\n")
 
