@@ -235,13 +235,6 @@ class Menu(E2E):
         self.assertTrue(wait_for(lambda: self.view((320, 240), True), START_S), "no window")
         self.quit(proc)
 
-    def test_hostile_input_gives_640x480(self):
-        noise = b"\xff" + random.Random(2027).randbytes(4095)   # cannot begin a number
-        for name, answer in [("random bytes", noise), ("a million digits", b"1" * 10**6 + b"\n"),
-                             ("2^32 + 1", b"4294967297\n"), ("closed at once", b"")]:
-            with self.subTest(name):
-                self.quit(self.launch(answer)[0])
-
 
 class Failures(E2E):
     def test_no_display(self):
@@ -294,13 +287,15 @@ class Wayland(E2E):
         proc, _ = self.launch(env={"SDL_VIDEODRIVER": "wayland"}, size=None)
         weston = next(w for w in self.root.query_tree().children if (w.get_wm_class() or ("",))[0].startswith("weston"))
         output = View(weston, 0, 0, *SCREEN, True)
-        self.assertTrue(wait_for(lambda: self.shot(output).share(CLEAR) > 0.01, START_S), "no picture")
+        edge = lambda: self.shot(output).at(5, SCREEN[1] // 2)   # the picture's margin when full screen
+        self.assertTrue(wait_for(lambda: edge() == CLEAR, START_S), "no full-screen picture")
         self.key("f", weston)
-        time.sleep(3)   # leaving full screen once took the intro down here
-        self.assertIsNone(proc.poll(), "the intro ended on f")
-        self.assertGreater(self.shot(output).share(CLEAR), 0.01)
-        self.key("Escape", weston)
-        self.assertTrue(wait_for(lambda: proc.poll() is not None, EVENT_S), "still running")
+        # in a window: the compositor's desktop around it, the picture inside (this once crashed)
+        self.assertTrue(wait_for(lambda: edge() not in (CLEAR, (0, 0, 0)), EVENT_S), "still full screen")
+        self.assertTrue(wait_for(lambda: self.shot(output).share(CLEAR) > 0.001, EVENT_S), "no picture")
+        self.assertIsNone(proc.poll(), "the intro ended")
+        # a key can reach the compositor before it has given the intro the focus back: press until it ends
+        self.assertTrue(wait_for(lambda: self.key("Escape", weston) or proc.poll() is not None, EVENT_S, 1))
         self.assertEqual(0, proc.returncode)
 
 

