@@ -35,19 +35,16 @@ EM_JS(void, musicPlay, (int id, int loops), {
   var element = Module.music[id - 1];
   element.loop = loops != 0;
   element.addEventListener('playing', function() { console.log('music playing'); }, { once: true });
-  var start = function() {
-    element.play().catch(function() {
-      console.log('music waits for a click or a key');
-      var retry = function() {
-        document.removeEventListener('pointerdown', retry, true);
-        document.removeEventListener('keydown', retry, true);
-        element.play().catch(function() {});
-      };
-      document.addEventListener('pointerdown', retry, true);
-      document.addEventListener('keydown', retry, true);
-    });
-  };
-  start();
+  element.play().catch(function() {
+    console.log('music waits for a click or a key');
+    var retry = function() {
+      document.removeEventListener('pointerdown', retry, true);
+      document.removeEventListener('keydown', retry, true);
+      element.play().catch(function() {});
+    };
+    document.addEventListener('pointerdown', retry, true);
+    document.addEventListener('keydown', retry, true);
+  });
 });
 
 EM_JS(void, musicStopAll, (), {

@@ -142,11 +142,12 @@ class WebPage(unittest.TestCase):
         time.sleep(1)
         self.assertNotEqual(first, page.canvas_pixels())
 
-        # the same frame as the native intro's: only the sparks, placed at random, may differ a little
+        # the same frame as the native intro's; the sparks are placed at random, and one that comes
+        # close to the eye crosses several blocks, so a few blocks in a hundred may differ
         with tempfile.TemporaryDirectory() as folder:
             native = block_means(native_frame(folder))
-        worst = max(abs(a - b) for a, b in zip(block_means(page.kept_frame()), native))
-        self.assertLess(worst, 12)
+        differences = sorted(abs(a - b) for a, b in zip(block_means(page.kept_frame()), native))
+        self.assertLess(differences[len(differences) * 95 // 100], 6)
 
         # no gesture has been made yet, so the browser holds the music back until the click
         self.assertTrue(page.eval("Module.music[0].paused"))
@@ -157,7 +158,8 @@ class WebPage(unittest.TestCase):
 
         page.key("Escape", "Escape", 27)
         back = "location.search === '' && getComputedStyle(document.getElementById('choice')).display !== 'none'"
-        self.assertTrue(wait_for(lambda: page.eval(back), EVENT_S))
+        # the page loads again, which on a busy machine can take as long as the first load
+        self.assertTrue(wait_for(lambda: page.eval(back), START_S), page.errors + page.logs[-5:])
         print("\n".join(line for line in page.logs if line.startswith("frame rate")))
         self.assertEqual(page.errors, [])
 
