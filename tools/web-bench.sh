@@ -17,7 +17,8 @@ bash "$root/tools/web-build.sh" "$folder" >/dev/null
 scratch=$(mktemp -d)
 server=
 trap '[ -n "$server" ] && kill "$server"; rm -rf "$scratch"' EXIT
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$folder/www" >"$scratch/server" 2>/dev/null &
+: >"$scratch/server"   # there before the server's own redirection, which may come after the first look
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$folder/www" >>"$scratch/server" 2>/dev/null &
 server=$!
 for _ in $(seq 100); do
   port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$scratch/server")
