@@ -108,6 +108,11 @@ if perf --version >/dev/null 2>&1; then
   wait "$profiled"
 fi
 
+# --- the browser build, its page in headless chromium at each menu answer
+echo "bench: the browser page, ${RUN_SECONDS} s at each menu answer"
+logged "the browser build, then its page in headless chromium for ${RUN_SECONDS} s past start-up at each answer" \
+  bash tools/web-bench.sh "$BUILD/web" "$RUN_SECONDS" "$OUT/web.txt"
+
 # --- sizes and the machine
 strip -o "$OUT/intro.stripped" "$BUILD/intro"
 {

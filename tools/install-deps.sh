@@ -26,6 +26,9 @@ packages=(
   clang libclang-rt-14-dev valgrind
   # the performance run: a system-wide profile, and the reporter
   linux-perf python3
+  # the browser build and its page test: emscripten (its own SDL 1.2, no ports), headless chromium
+  # driven over the DevTools protocol
+  emscripten chromium python3-websocket
 )
 
 # sdl12-compat and SDL2 from Debian's archive, unpacked where only the runs that ask for them
