@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # fuzz.sh -- builds the fuzz targets with clang and runs each for a bounded time.
-#   tools/fuzz.sh [SECONDS [TARGET...]]    default 60 seconds each for fuzz_image and fuzz_soundtrack
+#   tools/fuzz.sh [SECONDS [TARGET...]]    default 60 seconds each for fuzz_image, fuzz_image_web
+#                                          (the browser build's decoder) and fuzz_soundtrack
 # The committed seeds are read, never written: tests/hardening/corpus holds a small picture at
 # every BMP depth and layout and the crash inputs found so far; corpus-mp3 holds a fifth of a
 # second encoded by lame (layer III at all nine rates, mono, stereo, joint and dual channel) and
@@ -14,11 +15,12 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("${@:-fuzz_image}")
-[ $# -eq 0 ] && targets=(fuzz_image fuzz_soundtrack)
+[ $# -eq 0 ] && targets=(fuzz_image fuzz_image_web fuzz_soundtrack)
 build=build-fuzz
 
-declare -A seeds=([fuzz_image]=tests/hardening/corpus [fuzz_soundtrack]=tests/hardening/corpus-mp3)
-declare -A max_len=([fuzz_image]=65536 [fuzz_soundtrack]=131072)
+declare -A seeds=([fuzz_image]=tests/hardening/corpus [fuzz_image_web]=tests/hardening/corpus
+                  [fuzz_soundtrack]=tests/hardening/corpus-mp3)
+declare -A max_len=([fuzz_image]=65536 [fuzz_image_web]=65536 [fuzz_soundtrack]=131072)
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DINTRO_FUZZ=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
