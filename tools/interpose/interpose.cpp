@@ -467,6 +467,10 @@ SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags)
   markOnce("video_mode_begin");
   SDL_Surface* surface = realMode(width, height, bpp, flags);
   markOnce("video_mode_end");
+  // Mesa's software GL learns a window's new size at its next buffer swap: present the
+  // undrawn buffer once, so the intro's first frame after our resize fills the window
+  if (surface && resizeSent && onMainThread() && framesShown == 0)
+    realFunction<void (*)(void)>("SDL_GL_SwapBuffers")();
   return surface;
 }
 
@@ -526,6 +530,9 @@ void SDL_GL_SwapBuffers(void)
   if (frameFd >= 0)
     note(" %lld %lld %lld", (long long)renderNs, (long long)waitNs, (long long)readNs);
   note("\n");
+  // a capture counts the report's frame lines while it runs, to show its progress
+  if (frameFd >= 0 && report)
+    fflush(report);
   if (++framesShown == 1)
     noteFirstFrame(swapOut);
 }
