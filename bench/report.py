@@ -219,7 +219,7 @@ def capture_section(folder):
         return []
     return ["\n## The capture tool\n",
             "`tools/capture/capture --size WxH -d SECONDS`, the intro on its virtual clock under its own Xvfb, every "
-            f"frame read back and encoded (x264 `veryfast`). The video plays at {FPS_LIMIT:.1f} frames per second, so a "
+            f"frame read back and encoded (x264 `superfast`, CRF 16). The video plays at {FPS_LIMIT:.1f} frames per second, so a "
             "capture above that runs faster than real time. *Captured* counts the whole command, start-up and the "
             "soundtrack's encoding included; *steady* runs from the first frame to the last. Per frame: *render* waits "
             "for the rasteriser to finish the frame, *read-back* copies it out of GL, *wait* is for a free buffer (the "
