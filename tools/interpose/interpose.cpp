@@ -33,9 +33,9 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -44,12 +44,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
