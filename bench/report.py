@@ -11,6 +11,8 @@
 #   profile.txt       a system-wide profile by thread and library during the largest run (optional)
 #   web.txt           tools/web-bench.sh: "fps ANSWER RATE" per report window of the browser page and
 #                     "size FILE BYTES GZIP_BYTES" per file of the web folder (optional)
+#   capture-<WxH>.txt the interposer's report of a capture at that size, and capture-<WxH>.run with
+#                     "wall_s", "cpu_s" (every process of the capture) and "load" (before it) lines
 import glob
 import json
 import math
@@ -198,6 +200,38 @@ def whatif_section(whatifs):
     return out
 
 
+def capture_section(folder):
+    """Each capture: frames per wall second, the read-back's parts and the CPU every frame costs."""
+    rows = []
+    for name in sorted(glob.glob(os.path.join(folder, "capture-*.txt")),
+                       key=lambda n: int(n.split("-")[-1].split("x")[0])):
+        r = read_report(name)
+        run = dict(line.split() for line in open(name[:-4] + ".run"))
+        frames = r["frames"]          # ticks, begin, swap in, swap out, render, wait, read
+        if len(frames) < 2 or len(frames[0]) < 7:
+            fail(f"{name}: not a capture's report")
+        n, wall = len(frames), float(run["wall_s"])
+        steady = (n - 1) * 1000 / ms(frames[-1][3] - frames[0][3])
+        intro_cpu = (sum(r["cpu"]["last"][1:]) - sum(r["cpu"]["first"][1:])) / 1e9
+        median = lambda i: percentile([ms(f[i]) for f in frames], 50)
+        rows.append(f"| {r['size']} | {n} | {wall:.1f} s | {n / wall:.1f} | {steady:.1f} | {median(4):.2f} ms | "
+                    f"{median(6):.2f} ms | {median(5):.2f} ms | {1000 * float(run['cpu_s']) / n:.1f} ms | "
+                    f"{1000 * intro_cpu / n:.1f} ms | {run['load']} |")
+    if not rows:
+        return []
+    return ["\n## The capture tool\n",
+            "`tools/capture/capture --size WxH -d SECONDS`, the intro on its virtual clock under its own Xvfb, every "
+            f"frame read back and encoded (x264 `superfast`, CRF 16). The video plays at {FPS_LIMIT:.1f} frames per second, so a "
+            "capture above that runs faster than real time. *Captured* counts the whole command, start-up and the "
+            "soundtrack's encoding included; *steady* runs from the first frame to the last. Per frame: *render* waits "
+            "for the rasteriser to finish the frame, *read-back* copies it out of GL, *wait* is for a free buffer (the "
+            "encoder falling behind). CPU counts every process of the capture (the intro with Mesa's threads, "
+            "ffmpeg, Xvfb); the intro's share is from its first frame to its last, the rest is mostly the encoder.\n",
+            "| Size | Frames | Wall time | Captured per second | Steady per second | Render median | "
+            "Read-back median | Wait median | CPU per frame | of it the intro | Load before |",
+            "|---|---|---|---|---|---|---|---|---|---|---|"] + rows
+
+
 def misses(runs, whatifs, frame_us, startup, cores):
     """What each missed target comes from, in the measured figures' own terms."""
     notes = []
@@ -324,6 +358,7 @@ def main():
             f"| The intro, stripped | {sizes['intro_stripped_bytes']} |",
             f"| `data/` (five images and the soundtrack) | {sizes['data_bytes']} |", ""]
     out += web_section(path("web.txt"), sizes["data_bytes"])
+    out += capture_section(folder)
     out += misses(runs, whatifs, frame_us, startup, cores)
     profile = text("profile.txt").rstrip("\n") if os.path.exists(path("profile.txt")) else ""
     out += ["\n## Profile\n"]

@@ -4,6 +4,7 @@
 # Raw results stay in bench-out/: the interposer's reports, the benchmark's JSON, the profile;
 # bench/report.py turns them into the page.
 # Settings: BENCH_SECONDS (length of each real-time run, 20), BENCH_STARTUP_RUNS (10),
+# BENCH_CAPTURE_SECONDS (video length of every capture run; by default 20, 5 and 2 s by size),
 # BENCH_OUT (the results folder) and BENCH_PAGE (the page written); CI runs a short smoke
 # test with its own folder and page so the committed page stays a full run's.
 set -euo pipefail
@@ -19,6 +20,8 @@ OUT=${BENCH_OUT:-bench-out}
 BUILD=build-bench
 LIB=$BUILD/tools/interpose/libinterpose.so
 PAGE=${BENCH_PAGE:-docs/PERFORMANCE.md}
+# size and seconds of video of each capture run: the larger sizes draw far more slowly
+CAPTURES=(640x480:20 1920x1080:5 3840x2160:2)
 
 # build first, then measure everything on a private X server, whose process is $XVFB_PID
 if [ "${BENCH_STAGE:-}" != measure ]; then
@@ -92,6 +95,29 @@ for n in $(seq "$STARTUP_RUNS"); do
 done
 printf '# %s\n%s\n' "start-up: $STARTUP_RUNS runs like this, Escape 0.2 s after the first frame" \
   "intro_run $STARTUP_ANSWER 0.2 $OUT/startup-N.txt" >>"$commands"
+
+# --- the capture tool at three sizes, each under its own Xvfb; every process's CPU is counted
+# once the capture has waited for it, in this shell's children's times
+children_cpu_ticks() { awk '{print $16 + $17}' "/proc/$$/stat"; }
+capture_run() {   # capture_run SIZE SECONDS: the video, its report and its cost into $OUT/capture-SIZE.*
+  local size=$1 seconds=$2 load begin cpu_before
+  load=$(cut -d' ' -f1 /proc/loadavg)
+  cpu_before=$(children_cpu_ticks)
+  begin=$EPOCHREALTIME
+  tools/capture/capture --build "$BUILD" --size "$size" -d "$seconds" -o "$OUT/capture-$size.mp4" \
+    --report "$OUT/capture-$size.txt" >/dev/null
+  {
+    echo "wall_s $(awk -v b="$begin" -v e="$EPOCHREALTIME" 'BEGIN { print e - b }')"
+    echo "cpu_s $(awk -v t=$(( $(children_cpu_ticks) - cpu_before )) -v hz="$(getconf CLK_TCK)" 'BEGIN { print t / hz }')"
+    echo "load $load"
+  } >"$OUT/capture-$size.run"
+}
+for entry in "${CAPTURES[@]}"; do
+  size=${entry%:*}
+  echo "bench: capture at $size"
+  logged "the capture tool at $size: the video, its frames' read-back and the CPU of every process" \
+    capture_run "$size" "${BENCH_CAPTURE_SECONDS:-${entry#*:}}"
+done
 
 # --- a profile of the whole machine, on a run of its own so it does not touch the figures
 if perf --version >/dev/null 2>&1; then

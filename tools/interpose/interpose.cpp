@@ -6,7 +6,9 @@
 //                            come exactly 21 virtual ms apart however slow the machine
 //   INTERPOSE_TICKS=n        SDL_GetTicks reads n when the library loads, then runs on in real time and
 //                            wraps at 2^32 as SDL's own counter does
-//   INTERPOSE_FRAMES_FD=n    every presented frame to file descriptor n: raw RGB, top row first
+//   INTERPOSE_FRAMES_FD=n    every presented frame to file descriptor n: raw RGB, top row first, sent by a
+//                            thread of ours while the intro draws the next one
+//   INTERPOSE_SIZE=wxh       a window resize to w x h handed to the intro before its first frame
 //   INTERPOSE_REPORT=path    the report below, written as the run goes
 //   INTERPOSE_EXEC_TIME=s    CLOCK_REALTIME in seconds at the exec (bash's $EPOCHREALTIME), so that start-up
 //                            counts the dynamic loader too; without it, times count from this library's load
@@ -17,8 +19,11 @@
 //   mark <step> <ns>                        start-up steps, each the first time it happens
 //   music <ticks> <dir>                     playback started; dir is the intro's working directory
 //   renderer <text>, gl_version <text>, size <w>x<h>     at the first frame
-//   frame <ticks> <begin> <swap_in> <swap_out>   every presented frame: the tick reading that started
-//                                           it and when it was taken, entry into the swap, return from it
+//   frame <ticks> <begin> <swap_in> <swap_out> [<render> <wait> <read>]   every presented frame: the tick
+//                                           reading that started it and when it was taken, entry into the swap,
+//                                           return from it; when frames are sent, also how long (ns) the
+//                                           renderer took to finish them, the wait for a free frame buffer
+//                                           (the encoder falling behind) and the read-back itself
 //   cpu <first|last> <ns> <user_ns> <system_ns>  process CPU at the first frame and at the Escape (or exit)
 //   thread <first|last> <tid> <name> <ns>   each thread's CPU at the same moments; the intro's own is "main"
 //   maxrss_kib <n>                          peak resident memory; the last line, written at exit
@@ -28,25 +33,31 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
+#include <mutex>
+#include <thread>
 
 static const int BYTES_PER_PIXEL = 3;    // GL_RGB, GL_UNSIGNED_BYTE
 static const int RUNAWAY_FRAMES  = 100;  // frames after the Escape before we end an intro that ignores it
 static const int MAX_MARKS       = 16;   // start-up steps: nine are reported
+static const int FRAME_SLOTS     = 3;    // frames read back and not yet sent: the intro draws on meanwhile
+static const int PIPE_BYTES      = 1 << 20;  // Linux's default ceiling for a pipe's buffer
 
 static pthread_t          mainThread;       // the thread that loaded us: the intro's own
 static FILE*              report;           // null for no report
@@ -61,6 +72,8 @@ static bool               shiftedClock;     // INTERPOSE_TICKS given
 static Uint32             shiftedStart;     // its reading at our load
 
 static int                frameFd = -1;     // where raw frames go, -1 for nowhere
+static int                resizeWidth, resizeHeight;  // INTERPOSE_SIZE, 0 when not given
+static bool               resizeSent;
 static long               quitFrames;       // 0: never
 static int64_t            quitNs;           // after the first frame; 0: never
 
@@ -74,7 +87,21 @@ static int64_t            firstFrameNs;     // return from the first swap
 static bool               escapeSent;
 static bool               cpuClosed;        // the "last" CPU lines are written
 static int                frameWidth, frameHeight;   // the first frame's size, in pixels
-static std::vector<unsigned char> pixels;   // one frame as GL reads it
+static int64_t            renderNs, waitNs, readNs;  // the latest sent frame's read-back, in parts
+
+// Frames on their way out: the main thread reads each into the next free slot, the sender
+// thread writes the slots out in the same order. The buffers are never freed, so the sender
+// may still use them while the process runs its exit handlers.
+struct FrameSlot {
+  unsigned char* pixels;   // one frame as GL reads it, bottom row first
+  bool           full;     // read back, not yet sent
+};
+static FrameSlot               slots[FRAME_SLOTS];
+static int                     fillSlot, sendSlot;   // the next slot to read into, and to send
+static bool                    sendingClosed;        // no more frames will come
+static std::mutex              slotLock;
+static std::condition_variable slotMoved;
+static std::thread             sender;
 
 template <typename Fn>
 static Fn realFunction(const char* name)
@@ -107,6 +134,19 @@ static double setting(const char* name, double fallback)
     _exit(3);
   }
   return value;
+}
+
+// INTERPOSE_SIZE as two positive numbers; anything else ends the process like a wrong number does.
+static void readSize()
+{
+  const char* text = getenv("INTERPOSE_SIZE");
+  if (!text || !*text)
+    return;
+  char end;
+  if (sscanf(text, "%dx%d%c", &resizeWidth, &resizeHeight, &end) != 2 || resizeWidth <= 0 || resizeHeight <= 0) {
+    fprintf(stderr, "interpose: INTERPOSE_SIZE=%s is not a size like 1920x1080\n", text);
+    _exit(3);
+  }
 }
 
 static int64_t clockNs(clockid_t id)
@@ -168,9 +208,13 @@ __attribute__((constructor)) static void interposeLoad()
   frameFd      = (int)setting("INTERPOSE_FRAMES_FD", -1);
   quitFrames   = (long)setting("INTERPOSE_QUIT_FRAMES", 0);
   quitNs       = (int64_t)(setting("INTERPOSE_QUIT_SECONDS", 0) * 1e9);
-  // a reader that went away shows up as a failed write, not as a silent death
-  if (frameFd >= 0)
+  readSize();
+  // a reader that went away shows up as a failed write, not as a silent death; a pipe
+  // that holds a whole small frame lets the sender hand it over in one go
+  if (frameFd >= 0) {
     signal(SIGPIPE, SIG_IGN);
+    fcntl(frameFd, F_SETPIPE_SZ, PIPE_BYTES);
+  }
   const char* path = getenv("INTERPOSE_REPORT");
   if (path && *path && !(report = fopen(path, "w"))) {
     fprintf(stderr, "interpose: cannot write %s: %s\n", path, strerror(errno));
@@ -244,38 +288,113 @@ static Uint32 readTicks()
   return realTicks();
 }
 
-static void writeAll(const unsigned char* bytes, size_t size)
+// Writes one frame's rows last to first, so the video gets them top row first without a copy.
+static void writeFrame(const unsigned char* frame)
 {
-  while (size > 0) {
-    ssize_t n = write(frameFd, bytes, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0) {
-      fprintf(stderr, "interpose: writing a frame failed: %s\n", strerror(errno));
-      _exit(3);
+  const size_t row = (size_t)frameWidth * BYTES_PER_PIXEL;
+  iovec rows[IOV_MAX];
+  int next = frameHeight - 1;   // the next GL row to queue: GL's rows run bottom-up
+  while (next >= 0) {
+    int count = 0;
+    for (; count < IOV_MAX && next >= 0; count++, next--)
+      rows[count] = { const_cast<unsigned char*>(frame + row * next), row };
+    iovec* pending = rows;
+    while (count > 0) {
+      ssize_t n = writev(frameFd, pending, count);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0) {
+        fprintf(stderr, "interpose: writing a frame failed: %s\n", strerror(errno));
+        _exit(3);
+      }
+      // a short write leaves the rest of the batch, perhaps from the middle of a row
+      for (size_t done = (size_t)n; done > 0;) {
+        const size_t step = std::min(done, pending->iov_len);
+        pending->iov_base = (char*)pending->iov_base + step;
+        pending->iov_len -= step;
+        done -= step;
+        if (pending->iov_len == 0) {
+          pending++;
+          count--;
+        }
+      }
     }
-    bytes += n;
-    size  -= (size_t)n;
   }
 }
 
-// Reads the finished back buffer and sends it on, top row first.
-static void sendFrame(const SDL_Surface* screen)
+// The sender thread: writes the full slots out in order until the intro is done.
+static void sendFrames()
 {
-  const size_t row = (size_t)frameWidth * BYTES_PER_PIXEL;
-  pixels.resize(row * frameHeight);
+  std::unique_lock<std::mutex> lock(slotLock);
+  for (;;) {
+    slotMoved.wait(lock, [] { return slots[sendSlot].full || sendingClosed; });
+    if (!slots[sendSlot].full)
+      return;
+    lock.unlock();
+    writeFrame(slots[sendSlot].pixels);
+    lock.lock();
+    slots[sendSlot].full = false;
+    sendSlot = (sendSlot + 1) % FRAME_SLOTS;
+    slotMoved.notify_all();
+  }
+}
+
+// Sends whatever is still queued before the process ends; run once, from exit.
+static void finishSending()
+{
+  {
+    std::lock_guard<std::mutex> lock(slotLock);
+    sendingClosed = true;
+  }
+  slotMoved.notify_all();
+  sender.join();
+}
+
+static void startSending()
+{
+  const size_t bytes = (size_t)frameWidth * frameHeight * BYTES_PER_PIXEL;
+  for (FrameSlot& slot : slots)
+    if (!(slot.pixels = (unsigned char*)malloc(bytes))) {
+      fprintf(stderr, "interpose: no memory for %d frames of %dx%d\n", FRAME_SLOTS, frameWidth, frameHeight);
+      _exit(3);
+    }
+  sender = std::thread(sendFrames);
+  // registered after every static object of ours, so it runs before they are destroyed
+  atexit(finishSending);
+}
+
+// Reads the finished back buffer into the next free slot for the sender. The renderer is
+// waited for first, so the read-back's own cost shows apart from the drawing's.
+static void sendFrame()
+{
+  if (!sender.joinable())
+    startSending();
+  const int64_t begin = sinceStart();
+  glFinish();
+  const int64_t rendered = sinceStart();
+  FrameSlot& slot = slots[fillSlot];
+  {
+    std::unique_lock<std::mutex> lock(slotLock);
+    slotMoved.wait(lock, [&] { return !slot.full; });
+  }
+  const int64_t slotFree = sinceStart();
   GLint packAlignment, readBuffer;
   glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
   glGetIntegerv(GL_READ_BUFFER, &readBuffer);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, screen->w, screen->h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  glReadPixels(0, 0, frameWidth, frameHeight, GL_RGB, GL_UNSIGNED_BYTE, slot.pixels);
   glReadBuffer(readBuffer);
   glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
-  // GL's rows run bottom-up, video rows top-down
-  for (int y = 0; y < frameHeight / 2; y++)
-    std::swap_ranges(&pixels[row * y], &pixels[row * (y + 1)], &pixels[row * (frameHeight - 1 - y)]);
-  writeAll(pixels.data(), pixels.size());
+  renderNs = rendered - begin;
+  waitNs   = slotFree - rendered;
+  readNs   = sinceStart() - slotFree;
+  {
+    std::lock_guard<std::mutex> lock(slotLock);
+    slot.full = true;
+  }
+  slotMoved.notify_all();
+  fillSlot = (fillSlot + 1) % FRAME_SLOTS;
 }
 
 // The picture's size is taken from the first frame; a frame of another size cannot join the video.
@@ -348,6 +467,10 @@ SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags)
   markOnce("video_mode_begin");
   SDL_Surface* surface = realMode(width, height, bpp, flags);
   markOnce("video_mode_end");
+  // Mesa's software GL learns a window's new size at its next buffer swap: present the
+  // undrawn buffer once, so the intro's first frame after our resize fills the window
+  if (surface && resizeSent && onMainThread() && framesShown == 0)
+    realFunction<void (*)(void)>("SDL_GL_SwapBuffers")();
   return surface;
 }
 
@@ -399,11 +522,17 @@ void SDL_GL_SwapBuffers(void)
   }
   checkSize(screen);
   if (frameFd >= 0)
-    sendFrame(screen);
+    sendFrame();
   const int64_t swapIn = sinceStart();
   realSwap();
   const int64_t swapOut = sinceStart();
-  note("frame %u %lld %lld %lld\n", lastTicks, (long long)lastTicksNs, (long long)swapIn, (long long)swapOut);
+  note("frame %u %lld %lld %lld", lastTicks, (long long)lastTicksNs, (long long)swapIn, (long long)swapOut);
+  if (frameFd >= 0)
+    note(" %lld %lld %lld", (long long)renderNs, (long long)waitNs, (long long)readNs);
+  note("\n");
+  // a capture counts the report's frame lines while it runs, to show its progress
+  if (frameFd >= 0 && report)
+    fflush(report);
   if (++framesShown == 1)
     noteFirstFrame(swapOut);
 }
@@ -411,6 +540,15 @@ void SDL_GL_SwapBuffers(void)
 int SDL_PollEvent(SDL_Event* event)
 {
   static auto realPoll = realFunction<int (*)(SDL_Event*)>("SDL_PollEvent");
+  // the intro polls before its first frame: it resizes through its own path, as for a window manager
+  if (resizeWidth > 0 && !resizeSent && onMainThread() && event) {
+    resizeSent = true;
+    memset(event, 0, sizeof *event);
+    event->type     = SDL_VIDEORESIZE;
+    event->resize.w = resizeWidth;
+    event->resize.h = resizeHeight;
+    return 1;
+  }
   const bool due = framesShown > 0 && ((quitFrames > 0 && framesShown >= quitFrames) ||
                                        (quitNs > 0 && sinceStart() - firstFrameNs >= quitNs));
   if (!due || escapeSent || !onMainThread())
