@@ -71,35 +71,39 @@ static int memoryClose(SDL_RWops* rw)
 
 static size_t noWrite(SDL_RWops*, const void*, size_t, size_t) { return 0; }
 
+// A stream with these operations, or null when memory runs out.
+static Stream* newStream(long (*seek)(SDL_RWops*, long, int), size_t (*read)(SDL_RWops*, void*, size_t, size_t),
+                         int (*close)(SDL_RWops*))
+{
+  Stream* s = (Stream*)calloc(1, sizeof *s);
+  if (s) {
+    s->ops.seek  = seek;
+    s->ops.read  = read;
+    s->ops.write = noWrite;
+    s->ops.close = close;
+  }
+  return s;
+}
+
 extern "C" SDL_RWops* SDL_RWFromFile(const char* file, const char* mode)
 {
   FILE* f = fopen(file, mode);
   if (!f)
     return nullptr;
-  Stream* s = (Stream*)calloc(1, sizeof *s);
+  Stream* s = newStream(fileSeek, fileRead, fileClose);
   if (!s) {
     fclose(f);
     return nullptr;
   }
-  s->ops.seek  = fileSeek;
-  s->ops.read  = fileRead;
-  s->ops.write = noWrite;
-  s->ops.close = fileClose;
   s->file = f;
   return &s->ops;
 }
 
 extern "C" SDL_RWops* SDL_RWFromConstMem(const void* mem, int size)
 {
-  Stream* s = (Stream*)calloc(1, sizeof *s);
-  if (!s || size < 0) {
-    free(s);
+  Stream* s = size < 0 ? nullptr : newStream(memorySeek, memoryRead, memoryClose);
+  if (!s)
     return nullptr;
-  }
-  s->ops.seek  = memorySeek;
-  s->ops.read  = memoryRead;
-  s->ops.write = noWrite;
-  s->ops.close = memoryClose;
   s->base = s->here = (const Uint8*)mem;
   s->stop = s->base + size;
   return &s->ops;
