@@ -189,11 +189,12 @@ class E2E(unittest.TestCase):
             picked.extend(pixels[row + c] for c in columns)
         return Shot(view.w, view.h, picked.tobytes())
 
-    def wm_window(self):
-        """The intro's top-level window, the one that takes keys, resizes and close requests."""
+    def wm_window(self, program="intro"):
+        """A program's top-level window (the intro's takes keys, resizes and close requests); weston's
+        instance name carries a number."""
         tops = self.root.query_tree().children   # under a window manager, inside its frame
         return next(w for w in tops + [c for t in tops for c in t.query_tree().children]
-                    if (w.get_wm_class() or ("",))[0] == "intro")
+                    if (w.get_wm_class() or ("",))[0].split("-")[0] == program)
 
     def key(self, name, window=None):
         # give the intro (or the compositor it runs in) the focus as a window manager would
@@ -295,7 +296,7 @@ class Wayland(E2E):
     """SDL 1.2 over SDL2 on a Wayland compositor that runs in a window of the X server."""
     def test_f_and_escape(self):
         proc, _ = self.launch(env={"SDL_VIDEODRIVER": "wayland"}, size=None)
-        weston = next(w for w in self.root.query_tree().children if (w.get_wm_class() or ("",))[0].startswith("weston"))
+        weston = self.wm_window("weston")
         output = View(weston, 0, 0, *SCREEN, True)
         edge = lambda: self.shot(output).at(5, SCREEN[1] // 2)   # the picture's margin when full screen
         self.assertTrue(wait_for(lambda: edge() == CLEAR, START_S), "no full-screen picture")
