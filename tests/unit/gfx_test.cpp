@@ -108,18 +108,20 @@ TEST(Projection, FourThirdsForTheMenuSizesAndZeroHeightProjectedAsOne)
 
 TEST_F(DataFolder, FiveFilesBecomeFiveTexturesInSlotOrderAtTheirOwnSizes)
 {
-  const int sizes[TEXTURE_COUNT][2] = { { 8, 2 }, { 4, 4 }, { 2, 1 }, { 16, 16 }, { 256, 64 } };
-  for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
-    std::ofstream(texturePath[slot], std::ios::binary) << bmp24(sizes[slot][0], sizes[slot][1]);
-  }
+  // each file at a size of its own, so a slot that reads another's file shows
+  struct File { const char* path; int width, height; };
+  const File files[] = { { "data/logo.bmp", 8, 2 }, { "data/bounce.bmp", 4, 4 }, { "data/spark.bmp", 2, 1 },
+                         { "data/font.bmp", 16, 16 }, { "data/bg.bmp", 256, 64 } };
+  for (const File& f : files)
+    std::ofstream(f.path, std::ios::binary) << bmp24(f.width, f.height);
   EXPECT_EQ(LoadGLTextures(), 1);
   EXPECT_EQ(glCalls[0].args[0], 5);
   ASSERT_EQ(glCalls.size(), 21u);
-  for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
-    SCOPED_TRACE(slot);
+  for (int slot = 0; slot < 5; slot++) {
+    SCOPED_TRACE(files[slot].path);
     const GLCall* c = &glCalls[1 + slot * 4];
     EXPECT_EQ(c[0].args, (std::vector<double>{ 0x0DE1, (double)slot + 1 }));
-    EXPECT_EQ(c[1].args, (std::vector<double>{ 0x0DE1, 0, 3, (double)sizes[slot][0], (double)sizes[slot][1], 0,
+    EXPECT_EQ(c[1].args, (std::vector<double>{ 0x0DE1, 0, 3, (double)files[slot].width, (double)files[slot].height, 0,
                                                0x80E0, 0x1401 }));
     EXPECT_EQ(c[2].args, (std::vector<double>{ 0x0DE1, 0x2801, 0x2601 }));
     EXPECT_EQ(c[3].args, (std::vector<double>{ 0x0DE1, 0x2800, 0x2601 }));
