@@ -124,7 +124,8 @@ if perf --version >/dev/null 2>&1; then
   echo "bench: profile"
   intro_run "$PROFILE_ANSWER" $((PROFILE_SECONDS + 5)) "$OUT/profile-run.txt" &
   profiled=$!
-  sleep 3
+  # the profile starts once the run draws its frames
+  until grep -q '^frame ' "$OUT/profile-run.txt" 2>/dev/null || ! kill -0 "$profiled" 2>/dev/null; do sleep 0.1; done
   if logged "a profile of the whole machine during a run at menu answer $PROFILE_ANSWER" \
        perf record -q -a -F 499 -o "$OUT/perf.data" -- sleep "$PROFILE_SECONDS" 2>"$OUT/perf.log"; then
     perf report -i "$OUT/perf.data" --sort comm,dso --stdio 2>/dev/null |

@@ -19,6 +19,9 @@ while [ $# -gt 0 ]; do
   esac
 done
 
+# every wait below polls for its event; the bound is for a start that never comes, one busy core included
+BOUND=600   # tenths of a second
+
 tmp=$(mktemp -d)
 # -noreset: a server that resets when its last client leaves refuses the next one for a moment
 Xvfb -displayfd 3 -screen 0 $SCREEN -nolisten tcp -noreset 3>"$tmp/display" 2>"$tmp/xvfb.log" &
@@ -35,15 +38,15 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 fail() { cat "$tmp/xvfb.log" >&2; echo "with-xvfb: $*" >&2; exit 1; }
 
-for _ in $(seq 100); do
+for _ in $(seq $BOUND); do
   [ -s "$tmp/display" ] && break
   kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
   sleep 0.1
 done
-[ -s "$tmp/display" ] || fail "Xvfb named no display within 10 s"
+[ -s "$tmp/display" ] || fail "Xvfb named no display within $((BOUND / 10)) s"
 export DISPLAY=:$(head -n1 "$tmp/display") XVFB_PID=$xvfb_pid
 # a display number can be named while another server's leftovers still sit on it
-for _ in $(seq 50); do
+for _ in $(seq $BOUND); do
   xdpyinfo >/dev/null 2>&1 && break
   sleep 0.1
 done
@@ -53,7 +56,7 @@ if [ $wm = yes ]; then
   openbox >"$tmp/openbox.log" 2>&1 &
   helpers+=($!)
   # a window manager announces itself on the root window
-  for _ in $(seq 100); do
+  for _ in $(seq $BOUND); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
     sleep 0.1
   done
@@ -66,7 +69,7 @@ if [ $wayland = yes ]; then
   weston --backend=x11-backend.so --socket=$WAYLAND_DISPLAY --width=1280 --height=1024 --idle-time=0 \
     >"$tmp/weston.log" 2>&1 &
   helpers+=($!)
-  for _ in $(seq 100); do
+  for _ in $(seq $BOUND); do
     [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
     sleep 0.1
   done

@@ -5,7 +5,8 @@
 //                            it), then counts from 0 and moves only when the main thread sleeps, so frames
 //                            come exactly 21 virtual ms apart however slow the machine
 //   INTERPOSE_TICKS=n        SDL_GetTicks reads n when the library loads, then runs on in real time and
-//                            wraps at 2^32 as SDL's own counter does
+//                            wraps at 2^32 as SDL's own counter does; with INTERPOSE_VIRTUAL, the virtual
+//                            clock counts from n instead of 0
 //   INTERPOSE_FRAMES_FD=n    every presented frame to file descriptor n: raw RGB, top row first, sent by a
 //                            thread of ours while the intro draws the next one
 //   INTERPOSE_SIZE=wxh       a window resize to w x h handed to the intro before its first frame
@@ -18,6 +19,7 @@
 // Report lines; times in ns since the start, ticks as the intro read them:
 //   mark <step> <ns>                        start-up steps, each the first time it happens
 //   music <ticks> <dir>                     playback started; dir is the intro's working directory
+//   audio <rate> <format> <channels>        what the audio device took then (Mix_QuerySpec)
 //   renderer <text>, gl_version <text>, size <w>x<h>     at the first frame
 //   frame <ticks> <begin> <swap_in> <swap_out> [<render> <wait> <read>]   every presented frame: the tick
 //                                           reading that started it and when it was taken, entry into the swap,
@@ -453,9 +455,9 @@ int SDL_Init(Uint32 flags)
 {
   static auto realInit = realFunction<int (*)(Uint32)>("SDL_Init");
   markOnce(flags & SDL_INIT_VIDEO ? "video_init_begin" : "audio_init_begin");
-  // the first start sets the virtual clock to zero; later ones (one per subsystem) change nothing
+  // the first start sets the virtual clock going; later ones (one per subsystem) change nothing
   if (virtualClock && !virtualStarted) {
-    virtualNow     = 0;
+    virtualNow     = shiftedClock ? shiftedStart : 0;
     virtualStarted = true;
   }
   return realInit(flags);
@@ -500,6 +502,11 @@ int Mix_PlayMusic(Mix_Music* music, int loops)
     played = true;
     char dir[PATH_MAX];
     note("music %u %s\n", readTicks(), getcwd(dir, sizeof dir) ? dir : "?");
+    static auto querySpec = realFunction<int (*)(int*, Uint16*, int*)>("Mix_QuerySpec");
+    int rate, channels;
+    Uint16 format;
+    if (querySpec(&rate, &format, &channels))
+      note("audio %d %u %d\n", rate, format, channels);
   }
   return result;
 }
