@@ -22,6 +22,8 @@ packages=(
   libxrandr2 libxss1 libegl1
   # the soundtrack encoder, loudness checks and captures
   lame ffmpeg
+  # tools/test.sh --stress: a CPU hog beside the suite
+  stress-ng
   # sanitizers, fuzzing (libFuzzer's runtime) and memory checks
   clang libclang-rt-14-dev valgrind
   # the performance run: a system-wide profile, and the reporter
