@@ -1,6 +1,8 @@
 // images.h -- the image generators: canvas, BMP writer, shape distances, glyph outlines, the five pictures
 #pragma once
 
+#include "fx/atlas.h"
+
 #include <cstddef>
 
 //
@@ -86,12 +88,8 @@ double       fbm(double x, double y, int octaves, unsigned int seed);
 //
 // the pictures: each fills a canvas of its own size
 //
-constexpr int ATLAS_SIDE    = 512;
-constexpr int ATLAS_CELLS   = 8;   // columns and rows
+constexpr int ATLAS_SIDE    = 512;   // the font: the intro's glyph atlas (fx/atlas.h), drawn this size
 constexpr int ATLAS_CELL_PX = ATLAS_SIDE / ATLAS_CELLS;
-
-extern const char ATLAS_LAYOUT[];   // row by row from the top, 48 characters
-constexpr int     ATLAS_GLYPHS = 48;
 
 void makeFont(Canvas* c);
 void makeLogo(Canvas* c);
