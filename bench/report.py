@@ -280,7 +280,7 @@ def web_section(path, data_bytes):
     code = sum(size for name, size, _ in sizes if name != "intro.data")
     code_gz = sum(packed for name, _, packed in sizes if name != "intro.data")
     out = ["\n## In a browser\n",
-           "The browser build (`tools/web-build.sh`, emscripten -O1) in Debian's headless chromium, WebGL on "
+           "The browser build (`emcmake cmake`, emscripten -O1) in Debian's headless chromium, WebGL on "
            "SwiftShader (the CPU, no GPU), served by a local `python3 -m http.server`. The page counts the frames "
            "the intro presents against page time (`performance.now()`) and logs the rate every 5 s; the first "
            "report, which holds start-up, is left out, and the figure is the mean of the rest (lowest to highest "

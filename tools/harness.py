@@ -1,12 +1,9 @@
 # harness.py -- what the Python tools share about running the intro: its pace and menu, the interposer's
 # report, the private X server, and headless chromium with a local web server for the browser build
-import os
-import re
-import signal
-import subprocess
-import sys
+import os, re, signal, subprocess, sys
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(TOOLS)     # the repository
 
 FRAME_MS = 21                     # the intro draws one frame per 21 ms of its clock
 FRAME_RATE = f"1000/{FRAME_MS}"   # ... so a video of it runs at this many frames per second
@@ -27,8 +24,8 @@ def read_report(path):
     out, so a report can be read while the intro runs. A line that does not parse raises ValueError."""
     r = {"marks": {}, "frames": [], "music": None, "cpu": {}, "first": {}, "last": {}, "xvfb_ns": None}
     with open(path, errors="replace") as f:
-        text = f.read()
-    for number, line in enumerate(text.split("\n")[:-1], 1):
+        lines = f.read().split("\n")[:-1]
+    for number, line in enumerate(lines, 1):
         try:
             read_line(r, line)
         except (ValueError, IndexError):
@@ -52,7 +49,7 @@ def read_line(r, line):
         r[key] = rest
     elif key == "cpu" and len(f) == 4:  # first or last, ns, user ns, system ns
         r["cpu"][moment(f[0])] = [number(x) for x in f[1:]]
-    elif key == "thread" and len(f) >= 4:   # first or last, tid, name, ns
+    elif key == "thread" and len(f) >= 4:   # first or last, tid, name (which may hold spaces), ns
         r[moment(f[0])][f[1]] = (" ".join(f[2:-1]), number(f[-1]))
     elif key in ("cpu", "thread"):
         raise ValueError

@@ -5,15 +5,9 @@
 # menu answer until it has logged SECONDS of frame rates past its first report, which holds start-up.
 # The page logs its frame rate every 5 s of page time; RESULTS gets "fps ANSWER RATE" for every later
 # report and "size FILE BYTES GZIP_BYTES" for each file of the folder.
-import math
-import os
-import re
-import subprocess
-import sys
-import tempfile
-import threading
+import math, os, re, subprocess, sys, tempfile, threading
 
-import harness
+import harness   # chromium, the local web server, the menu
 
 REPORT_S = 5           # the page's report window
 START_S = 60           # loading the page and compiling its WebAssembly, on a busy machine
@@ -43,7 +37,8 @@ def main():
     if len(sys.argv) != 4:
         sys.exit("usage: tools/web-bench.py FOLDER SECONDS RESULTS")
     folder, seconds, results = sys.argv[1], float(sys.argv[2]), sys.argv[3]
-    subprocess.run([os.path.join(harness.TOOLS, "web-build.sh"), folder], check=True, stdout=subprocess.DEVNULL)
+    for build in (["emcmake", "cmake", "-S", harness.ROOT, "-B", folder], ["cmake", "--build", folder]):
+        subprocess.run(build, check=True, stdout=subprocess.DEVNULL)
     www, lines = os.path.join(folder, "www"), []
     server = harness.Server(www)
     try:

@@ -22,6 +22,10 @@ struct Canvas {
 
 void          canvasClear(Canvas* c, int width, int height);   // black, given size
 Colour*       canvasAt(Canvas* c, int x, int y);
+// Paints every pixel of the canvas with the mean of n x n samples spread evenly over it (a sample
+// at a point in pixels), times weight at the pixel when one is given.
+void canvasSupersample(Canvas* c, int n, Colour (*sample)(double px, double py),
+                       double (*weight)(int x, int y) = nullptr);
 unsigned char channelByte(double v);   // clamped, rounded to the nearest of 0..255
 
 Colour rgb(double r, double g, double b);
@@ -74,7 +78,6 @@ struct GlyphBox {
   double stem;     // stroke thickness in design units
 };
 
-bool   glyphExists(char c);
 double glyphDistance(char c, Vec2 p, const GlyphBox* box);   // p from the box's top-left corner
 
 //
@@ -96,13 +99,5 @@ void makeLogo(Canvas* c);
 void makeBounce(Canvas* c);
 void makeSpark(Canvas* c);
 void makeBackground(Canvas* c);
-
-struct ImageJob {
-  const char* file;
-  void (*make)(Canvas* c);
-};
-
-constexpr int         IMAGE_COUNT = 5;
-extern const ImageJob imageJobs[IMAGE_COUNT];
 
 int writeAllImages(const char* folder, Canvas* scratch);   // 1 when all five were written
