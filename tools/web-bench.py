@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 # web-bench.py -- the browser build's frame rate in headless chromium and its weight, for the performance page
 #   tools/web-bench.py FOLDER SECONDS RESULTS
 # Builds the web folder into FOLDER, serves FOLDER/www on a free local port and opens the page at each
