@@ -1,6 +1,6 @@
 # harness.py -- what the Python tools share about running the intro: its pace and menu, the interposer's
 # report, the private X server, and headless chromium with a local web server for the browser build
-import os, re, signal, subprocess, sys
+import contextlib, os, re, signal, subprocess, sys
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(TOOLS)     # the repository
@@ -24,12 +24,11 @@ def read_report(path):
     out, so a report can be read while the intro runs. A line that does not parse raises ValueError."""
     r = {"marks": {}, "frames": [], "music": None, "cpu": {}, "first": {}, "last": {}, "xvfb_ns": None}
     with open(path, errors="replace") as f:
-        lines = f.read().split("\n")[:-1]
-    for number, line in enumerate(lines, 1):
-        try:
-            read_line(r, line)
-        except (ValueError, IndexError):
-            raise ValueError(f"{path}:{number}: not a report line: {line[:80]!r}") from None
+        for number, line in enumerate(f.read().split("\n")[:-1], 1):
+            try:
+                read_line(r, line)
+            except (ValueError, IndexError):
+                raise ValueError(f"{path}:{number}: not a report line: {line[:80]!r}") from None
     return r
 
 
@@ -78,25 +77,16 @@ CHROMIUM = ["chromium", "--headless=new", "--no-sandbox", "--use-angle=swiftshad
             "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync"]
 
 
-class Server:
-    """python3 -m http.server on a free port of 127.0.0.1, serving a folder until closed."""
-    def __init__(self, folder):
-        self.proc = subprocess.Popen([sys.executable, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                                      "--directory", folder], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                     text=True)
-        found = re.search(r" port (\d+) ", self.proc.stdout.readline())
-        if not found:
-            self.close()
-            raise RuntimeError("http.server named no port")
-        self.port = int(found.group(1))
-
-    def url(self, page):
-        return f"http://127.0.0.1:{self.port}/{page}"
-
-    def close(self):
-        self.proc.kill()
-        self.proc.wait()
-        self.proc.stdout.close()
+@contextlib.contextmanager
+def serve(folder):
+    """python3 -m http.server on a free port of 127.0.0.1 for the block: the URL of the folder."""
+    proc = subprocess.Popen([sys.executable, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
+                             folder], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    with proc:
+        try:
+            yield "http://127.0.0.1:%s/" % re.search(r" port (\d+) ", proc.stdout.readline()).group(1)
+        finally:
+            proc.kill()
 
 
 def chromium(profile, *arguments, **popen):

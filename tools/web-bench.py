@@ -14,11 +14,11 @@ START_S = 60           # loading the page and compiling its WebAssembly, on a bu
 RATE = re.compile(r'"frame rate: ([0-9.]+) ')
 
 
-def page_rates(server, answer, windows, profile):
+def page_rates(site, answer, windows, profile):
     """The frame rates the page at this answer logs after its first report: windows of them, or fewer if
     it logs none for long."""
     proc = harness.chromium(profile, "--window-size=1100,800", "--enable-logging=stderr", "--v=0",
-                            server.url(f"index.html?res={answer}"), stdout=subprocess.DEVNULL,
+                            f"{site}index.html?res={answer}", stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE, text=True, errors="replace")
     deadline = threading.Timer(START_S + 2 * REPORT_S * (windows + 1), harness.stop, [proc])
     deadline.start()
@@ -40,14 +40,10 @@ def main():
     for build in (["emcmake", "cmake", "-S", harness.ROOT, "-B", folder], ["cmake", "--build", folder]):
         subprocess.run(build, check=True, stdout=subprocess.DEVNULL)
     www, lines = os.path.join(folder, "www"), []
-    server = harness.Server(www)
-    try:
-        with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as scratch:
-            for answer in harness.MENU_SIZES:
-                rates = page_rates(server, answer, math.ceil(seconds / REPORT_S), os.path.join(scratch, str(answer)))
-                lines += [f"fps {answer} {rate}\n" for rate in rates]
-    finally:
-        server.close()
+    with harness.serve(www) as site, tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as scratch:
+        for answer in harness.MENU_SIZES:
+            rates = page_rates(site, answer, math.ceil(seconds / REPORT_S), os.path.join(scratch, str(answer)))
+            lines += [f"fps {answer} {rate}\n" for rate in rates]
     for name in sorted(os.listdir(www)):
         packed = subprocess.run(["gzip", "-9c", os.path.join(www, name)], capture_output=True, check=True).stdout
         lines.append(f"size {name} {os.path.getsize(os.path.join(www, name))} {len(packed)}\n")

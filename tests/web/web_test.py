@@ -116,8 +116,7 @@ def brightness(rgb, x0, y0, w, h):
 
 class WebPage(unittest.TestCase):
     def setUp(self):
-        self.server = harness.Server(WWW)
-        self.addCleanup(self.server.close)
+        self.site = self.enterContext(harness.serve(WWW))
         profile = tempfile.TemporaryDirectory(ignore_cleanup_errors=True)
         self.addCleanup(profile.cleanup)
         self.page = Page(profile.name)
@@ -125,7 +124,7 @@ class WebPage(unittest.TestCase):
 
     def test_intro_at_640x480_plays_after_a_click_and_escape_returns_to_the_choice(self):
         page = self.page
-        page.call("Page.navigate", url=self.server.url(f"index.html?res=2&frame={KEPT}"))
+        page.call("Page.navigate", url=f"{self.site}index.html?res=2&frame={KEPT}")
         self.assertTrue(wait_for(lambda: (page.eval("window.Module ? Module.framesShown : 0") or 0) > KEPT, START_S),
                         page.errors + page.logs)
         self.assertEqual(page.eval("(c => c.width + 'x' + c.height)(document.getElementById('canvas'))"), "640x480")

@@ -46,13 +46,7 @@ double smoothstep(double edge0, double edge1, double v);
 //
 // BMP: uncompressed 24 bits per pixel, 40-byte info header, bottom-up rows padded to 4 bytes
 //
-constexpr int BMP_HEADER_BYTES = 54;   // 14-byte file header + 40-byte info header
-constexpr int BMP_MAX_BYTES    = BMP_HEADER_BYTES + CANVAS_MAX_SIDE * CANVAS_MAX_SIDE * 3;
-
-int bmpRowBytes(int width);   // 3 bytes per pixel, rounded up to a multiple of 4
-// returns the bytes written, 0 if the picture does not fit in capacity
-size_t bmpEncode(const Canvas* c, unsigned char* out, size_t capacity);
-int    bmpWrite(const Canvas* c, const char* path);   // 1 on success, 0 on failure
+int bmpWrite(const Canvas* c, const char* path);   // 1 on success, 0 on failure
 
 //
 // signed distances in design units: negative inside, positive outside
@@ -83,7 +77,6 @@ double glyphDistance(char c, Vec2 p, const GlyphBox* box);   // p from the box's
 //
 // deterministic noise
 //
-unsigned int hash32(unsigned int x);
 double       hashUnit(int x, int y, unsigned int seed);           // 0 .. 1, a fixed value per lattice point
 double       valueNoise(double x, double y, unsigned int seed);   // smooth, 0 .. 1
 double       fbm(double x, double y, int octaves, unsigned int seed);
