@@ -9,7 +9,7 @@
 #   startup-<n>.txt   reports of short runs at 640x480, for the start-up figures
 #   sizes.txt         "intro_stripped_bytes N" and "data_bytes N"
 #   profile.txt       a system-wide profile by thread and library during the largest run (optional)
-#   web.txt           tools/web-bench.sh: "fps ANSWER RATE" per report window of the browser page and
+#   web.txt           tools/web-bench.py: "fps ANSWER RATE" per report window of the browser page and
 #                     "size FILE BYTES GZIP_BYTES" per file of the web folder (optional)
 #   capture-<WxH>.txt the interposer's report of a capture at that size, and capture-<WxH>.run with
 #                     "wall_s", "cpu_s" (every process of the capture) and "load" (before it) lines
@@ -19,8 +19,11 @@ import math
 import os
 import sys
 
-FRAME_GAP_MS = 21.0                  # the pacing: frames start at least this far apart
-FPS_LIMIT = 1000.0 / FRAME_GAP_MS    # 47.6
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import harness   # noqa: E402
+
+FRAME_GAP_MS = harness.FRAME_MS      # the pacing: frames start at least this far apart
+FPS_LIMIT = harness.FPS_LIMIT        # 47.6
 FPS_TARGET = 46.0
 MEDIAN_TARGET_MS = (21.0, 22.0)
 P99_TARGET_MS = 25.0
@@ -62,24 +65,10 @@ def verdict(met):
 
 
 def read_report(path):
-    r = {"marks": {}, "frames": [], "cpu": {}, "first": {}, "last": {}, "xvfb_ns": None}
-    for line in open(path):
-        key, _, rest = line.rstrip("\n").partition(" ")
-        f = rest.split()
-        if key == "mark":
-            r["marks"].setdefault(f[0], int(f[1]))
-        elif key == "frame":          # ticks, begin, swap in, swap out
-            r["frames"].append([int(x) for x in f])
-        elif key in ("renderer", "gl_version", "size"):
-            r[key] = rest
-        elif key == "cpu":            # when, ns, user ns, system ns
-            r["cpu"][f[0]] = [int(x) for x in f[1:]]
-        elif key == "thread":         # when, tid, name, ns
-            r[f[0]][f[1]] = (" ".join(f[2:-1]), int(f[-1]))
-        elif key == "maxrss_kib":
-            r["maxrss_kib"] = int(f[0])
-        elif key == "xvfb_cpu_ns":
-            r["xvfb_ns"] = int(f[0])
+    try:
+        r = harness.read_report(path)
+    except ValueError as e:
+        fail(str(e))
     # the interposer writes the peak memory last, so a report without it was cut short
     if "maxrss_kib" not in r:
         fail(f"{path}: the report ends before its last line (maxrss_kib)")
@@ -291,7 +280,7 @@ def web_section(path, data_bytes):
     code = sum(size for name, size, _ in sizes if name != "intro.data")
     code_gz = sum(packed for name, _, packed in sizes if name != "intro.data")
     out = ["\n## In a browser\n",
-           "The browser build (`tools/web-build.sh`, emscripten -O1) in Debian's headless chromium, WebGL on "
+           "The browser build (`emcmake cmake`, emscripten -O1) in Debian's headless chromium, WebGL on "
            "SwiftShader (the CPU, no GPU), served by a local `python3 -m http.server`. The page counts the frames "
            "the intro presents against page time (`performance.now()`) and logs the rate every 5 s; the first "
            "report, which holds start-up, is left out, and the figure is the mean of the rest (lowest to highest "

@@ -138,7 +138,7 @@ fi
 # --- the browser build, its page in headless chromium at each menu answer
 echo "bench: the browser page, ${RUN_SECONDS} s at each menu answer"
 logged "the browser build, then its page in headless chromium for ${RUN_SECONDS} s past start-up at each answer" \
-  bash tools/web-bench.sh "$BUILD/web" "$RUN_SECONDS" "$OUT/web.txt"
+  tools/web-bench.py "$BUILD/web" "$RUN_SECONDS" "$OUT/web.txt"
 
 # --- sizes and the machine
 strip -o "$OUT/intro.stripped" "$BUILD/intro"

@@ -37,30 +37,24 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 fail() { cat "$tmp/xvfb.log" >&2; echo "with-xvfb: $*" >&2; exit 1; }
+# await TENTHS COMMAND...: whether the command succeeds within TENTHS tenths of a second
+await() {
+  for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
+  "${@:2}"
+}
+named() { [ -s "$tmp/display" ] || { kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"; false; }; }
+announced() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 
-for _ in $(seq $BOUND); do
-  [ -s "$tmp/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
-  sleep 0.1
-done
-[ -s "$tmp/display" ] || fail "Xvfb named no display within $((BOUND / 10)) s"
+await $BOUND named || fail "Xvfb named no display within $((BOUND / 10)) s"
 export DISPLAY=:$(head -n1 "$tmp/display") XVFB_PID=$xvfb_pid
 # a display number can be named while another server's leftovers still sit on it
-for _ in $(seq $BOUND); do
-  xdpyinfo >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $DISPLAY takes no connection"
+await $BOUND xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $DISPLAY takes no connection"
 
 if [ $wm = yes ]; then
   openbox >"$tmp/openbox.log" 2>&1 &
   helpers+=($!)
   # a window manager announces itself on the root window
-  for _ in $(seq $BOUND); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-    sleep 0.1
-  done
-  xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id" || fail "openbox did not start: $(cat "$tmp/openbox.log")"
+  await $BOUND announced || fail "openbox did not start: $(cat "$tmp/openbox.log")"
 fi
 
 if [ $wayland = yes ]; then
@@ -69,11 +63,7 @@ if [ $wayland = yes ]; then
   weston --backend=x11-backend.so --socket=$WAYLAND_DISPLAY --width=1280 --height=1024 --idle-time=0 \
     >"$tmp/weston.log" 2>&1 &
   helpers+=($!)
-  for _ in $(seq $BOUND); do
-    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break
-    sleep 0.1
-  done
-  [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] || fail "weston did not start: $(cat "$tmp/weston.log")"
+  await $BOUND test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || fail "weston did not start: $(cat "$tmp/weston.log")"
 fi
 
 set +e

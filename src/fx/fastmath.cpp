@@ -4,7 +4,7 @@
 #include <cmath>
 
 float fastsin[FASTMATH_SIZE];
-float fastcos[FASTMATH_SIZE];
+static float fastcos[FASTMATH_SIZE];   // read only by the clock, for the logo's ellipse
 
 int xmove;
 int pulse;
@@ -30,6 +30,8 @@ static const int PARTYBOUNCE_STEP  = 100;
 static const int PARTYSHEAR_STEP   = 233;
 static const int YVECT_STEP        = 20;
 static const int PHASE_LIMIT       = FULL_TURN - 1;
+static const int PARTYSHEAR2_START = 2000;    // start phases of the middle and top banner edges,
+static const int PARTYSHEAR3_START = 4000;    // so the three edges sway out of step
 
 void init_fastmath()
 {

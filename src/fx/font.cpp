@@ -1,22 +1,13 @@
 // font.cpp -- one character as one textured quad cut out of the 8x8 glyph atlas
+#include "fx/atlas.h"
 #include "fx/fx.h"
 
 #include <cstring>
 
-static const int    ATLAS_COLUMNS = 8;
-static const float  CELL          = 0.125f;   // a cell's side in texture coordinates
+static const float  CELL          = 1.0f / ATLAS_CELLS;   // a cell's side in texture coordinates
 static const double GLYPH_HEIGHT  = 0.12;     // a glyph uses the top of its cell only
 static const double HALF_WIDTH    = 0.2;      // glyph quad is 0.4 wide
 static const double MARGIN        = 0.1;      // quad reaches this far past yin1 and yin2
-
-// The atlas, row by row from the top: each character's cell is its place here.
-static const char ATLAS_LAYOUT[] =
-  "ABCDEFGH"
-  "IJKLMNOP"
-  "QRSTUVWX"
-  "YZ012345"
-  "6789,.!?"
-  "a@:;-()s";
 
 // every other byte, the zero byte included, draws the black cell in the far corner
 static const FontCell FALLBACK_CELL = { 0.875f, 0.875f };
@@ -29,7 +20,7 @@ FontCell fontCell(unsigned char c)
   if (!found)
     return FALLBACK_CELL;
   int index = (int)(found - ATLAS_LAYOUT);
-  return { (index % ATLAS_COLUMNS) * CELL, (index / ATLAS_COLUMNS) * CELL };
+  return { (index % ATLAS_CELLS) * CELL, (index / ATLAS_CELLS) * CELL };
 }
 
 void GLfontchar(const char* textin, float xin, float yin1, float yin2, float zin1, float zin2)

@@ -11,7 +11,6 @@ constexpr int    FULL_TURN     = 7200;        // table units in 360 degrees (twe
 constexpr double TABLE_PI      = 3.14159265;  // the angle constant as the tables use it
 
 extern float fastsin[FASTMATH_SIZE];
-extern float fastcos[FASTMATH_SIZE];
 
 void init_fastmath();
 
@@ -32,9 +31,6 @@ extern GLfloat pulsesin;    // 0 .. 0.1, taken off every echo's alpha
 extern GLfloat xpos;        // 0 .. 0.2, logo centre x
 extern GLfloat ypos;        // -0.1 .. 0.3, logo centre y
 extern GLfloat zparty;      // -1 .. 1, banner depth offset
-
-constexpr int PARTYSHEAR2_START = 2000;
-constexpr int PARTYSHEAR3_START = 4000;
 
 void init_clock();          // the start phases of the three banner counters
 void stepClock();
@@ -62,8 +58,6 @@ FontCell fontCell(unsigned char c);
 // scroller
 //
 constexpr int   SCROLLTEXT_SIZE  = 4096;
-constexpr int   SCROLL_GLYPHS    = 21;      // glyph positions on screen
-constexpr float SCROLLX_START    = 3.0f;
 
 extern char  scrolltext[SCROLLTEXT_SIZE];
 extern int   scrollchar;    // index of the character at the leftmost glyph position
@@ -74,17 +68,6 @@ extern const char scrollMessage[SCROLL_MESSAGE_LENGTH + 1];   // the invitation 
 
 void init_scroller();       // copies the message and places it at its start
 void advanceScroll();
-
-//
-// sprite wave
-//
-extern GLfloat xtux;        // centre x of the sprite being drawn
-extern GLfloat ytux;        // base value of the sprite being drawn
-
-//
-// logo and echo trail
-//
-extern GLfloat zoom;        // z of the echo being drawn
 
 //
 // spark field

@@ -2,8 +2,6 @@
 #include "fx/fx.h"
 #include "gfx/gfx.h"
 
-GLfloat zoom;
-
 static const int     ECHO_COUNT  = 15;
 static const double  ECHO_DEPTH  = 0.04;   // each echo this much nearer than the one before
 static const double  ECHO_ALPHA  = 0.2;    // strength of the first echo ...
@@ -29,7 +27,7 @@ void drawLogo()
 
     // echo 0 lies on the logo itself and shows only because equal depth passes
     for (int i = 0; i < ECHO_COUNT; i++) {
-      zoom = (GLfloat)(ECHO_DEPTH * i);
+      const GLfloat zoom = (GLfloat)(ECHO_DEPTH * i);
       // alpha may go below zero at the pulse's peak: GL clamps it and the echo adds nothing
       glColor4f(1.0f, 1.0f, 1.0f, (GLfloat)(ECHO_ALPHA - ECHO_FADE * i - pulsesin));
       logoQuad(zoom);

@@ -8,9 +8,11 @@ char  scrolltext[SCROLLTEXT_SIZE];
 int   scrollchar;
 float scrollx;
 
-static const double GLYPH_PITCH  = 0.4;     // glyph centres lie one glyph width apart
-static const double SCROLL_STEP  = 0.05;    // leftward movement per frame
-static const double SCROLLX_WRAP = 3.6;     // one glyph past the start: move the window on
+static const int    SCROLL_GLYPHS = 21;     // glyph positions on screen
+static const float  SCROLLX_START = 3.0f;   // the glyphs' shift as the text starts
+static const double GLYPH_PITCH   = 0.4;    // glyph centres lie one glyph width apart
+static const double SCROLL_STEP   = 0.05;   // leftward movement per frame
+static const double SCROLLX_WRAP  = 3.6;    // one glyph past the start: move the window on
 
 // the line: bottom edge near the viewer, top edge leaning two units back
 static const float LINE_BOTTOM_Y = -2.3f;

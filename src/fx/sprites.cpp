@@ -4,9 +4,6 @@
 
 #include <cmath>
 
-GLfloat xtux;
-GLfloat ytux;
-
 static const int     SPRITE_SPACING = 360;    // table units between sprites: 18 degrees
 static const double  COLUMN_RADIUS  = 1.8;    // widest column from the centre
 static const double  BOUNCE_HEIGHT  = 0.6;    // largest swing up or down
@@ -24,9 +21,9 @@ void drawSprites()
   glBegin(GL_QUADS);
     glColor4f(1.0f, 1.0f, 1.0f, SPRITE_ALPHA);
     for (int i = 0; i < FULL_TURN; i += SPRITE_SPACING) {
-      xtux = (GLfloat)(COLUMN_RADIUS * fastsin[i]);
+      const GLfloat xtux = (GLfloat)(COLUMN_RADIUS * fastsin[i]);   // the sprite's centre
       // i + yvect runs past the table's end, so the library sine supplies the bounce
-      ytux = (GLfloat)(BOUNCE_HEIGHT * sin((double)(i + yvect) * TABLE_PI / 3600));
+      const GLfloat ytux = (GLfloat)(BOUNCE_HEIGHT * sin((double)(i + yvect) * TABLE_PI / 3600));
 
       const GLfloat bottom = ytux + BASE_LIFT;
       const GLfloat top    = (GLfloat)(STRETCH * ytux + TOP_LIFT);

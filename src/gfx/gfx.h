@@ -5,11 +5,6 @@
 #include <GL/gl.h>
 
 //
-// clear colour
-//
-extern GLfloat envcol[4];            // red, green, blue, alpha of the clear colour
-
-//
 // textures
 //
 constexpr int TEXTURE_COUNT = 5;

@@ -3,7 +3,7 @@
 
 #include <GL/glu.h>
 
-GLfloat envcol[4] = { 0.1f, 0.5f, 0.7f, 1.0f };
+static GLfloat envcol[4] = { 0.1f, 0.5f, 0.7f, 1.0f };   // red, green, blue, alpha of the clear colour
 
 static const GLdouble FIELD_OF_VIEW = 30.0;   // vertical, in degrees
 static const GLfloat  NEAR_PLANE    = 0.1f;   // single precision, widened for gluPerspective

@@ -11,12 +11,16 @@ Mix_Music*   soundtrack;
 int timecount;
 int timenow;
 
+static const Uint32 FRAME_GAP = 20;   // a frame is due once more than this many ms have passed
+
+enum KeyAction { KEY_IGNORED, KEY_QUIT, KEY_TOGGLE_FULLSCREEN };
+
 bool frameDue(Uint32 now, Uint32 last)
 {
   return (Uint32)(now - last) > FRAME_GAP;
 }
 
-KeyAction keyAction(SDLKey sym)
+static KeyAction keyAction(SDLKey sym)
 {
   switch (sym) {
   case SDLK_ESCAPE: return KEY_QUIT;
@@ -25,7 +29,7 @@ KeyAction keyAction(SDLKey sym)
   }
 }
 
-void handleKeyPress(SDL_keysym* keysym)
+static void handleKeyPress(SDL_keysym* keysym)
 {
   switch (keyAction(keysym->sym)) {
   case KEY_QUIT:
@@ -38,7 +42,7 @@ void handleKeyPress(SDL_keysym* keysym)
   }
 }
 
-void handleResize(int width, int height, int videoFlags)
+static void handleResize(int width, int height, int videoFlags)
 {
   // the depth the window was opened with: SDL 1.2 over SDL2 (sdl12-compat) replaces the
   // GL context when the depth changes, and under Wayland crashes doing so
@@ -54,7 +58,8 @@ void handleResize(int width, int height, int videoFlags)
   resizeWindow(width, height);
 }
 
-void handleEvent(SDL_Event& event, int videoFlags, int& done)
+// One pass of the loop's event handling; sets done on a window-close request.
+static void handleEvent(SDL_Event& event, int videoFlags, int& done)
 {
   switch (event.type) {
   case SDL_KEYDOWN:

@@ -60,20 +60,9 @@ Mix_Music* loadSoundtrackFrom(SDL_RWops* rw);
 extern int timecount;       // tick reading taken just before the last frame started
 extern int timenow;         // tick reading of the current pass
 
-constexpr Uint32 FRAME_GAP = 20;   // a frame is due once more than this many ms have passed
-
 // Whether a frame is due: the elapsed time is an unsigned 32-bit difference,
 // so the pace holds when the counter passes 2^31 and when it wraps at 2^32.
 bool frameDue(Uint32 now, Uint32 last);
-
-enum KeyAction { KEY_IGNORED, KEY_QUIT, KEY_TOGGLE_FULLSCREEN };
-KeyAction keyAction(SDLKey sym);
-
-void handleKeyPress(SDL_keysym* keysym);
-void handleResize(int width, int height, int videoFlags);
-
-// One pass of the loop's event handling; sets done on a window-close request.
-void handleEvent(SDL_Event& event, int videoFlags, int& done);
 
 [[noreturn]] void eventLoop(int videoFlags);
 

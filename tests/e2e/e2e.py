@@ -10,6 +10,8 @@ from Xlib import display, error, X, XK, protocol
 from Xlib.ext import xtest
 
 INTRO, ROOT = map(os.path.abspath, sys.argv[1:3])
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import harness                      # the reader of the interposer's report
 INTERPOSER = os.environ.get("E2E_INTERPOSER", "")   # tools/interpose: shifted clock, frame report, Escape
 DATA = os.path.join(ROOT, "data")
 IMAGES = ["logo.bmp", "bounce.bmp", "spark.bmp", "font.bmp", "bg.bmp"]
@@ -234,8 +236,7 @@ class E2E(unittest.TestCase):
         if start is not None:
             self.assertTrue(wait_for(lambda: os.path.getsize(audio) >= start + 2 * SECOND, START_S))
         self.quit(proc, err=DISK_WARNING % audio.encode())
-        spec = [line.split()[1:] for line in Path(report).read_text().splitlines() if line.startswith("audio ")]
-        hz = 44100 if COMPAT else int(spec[0][0]) if spec else 0   # SDL2's writer resamples to its own
+        hz = 44100 if COMPAT else harness.read_report(report).get("audio", (0,))[0]   # SDL2's writer resamples
         return (b"", hz) if start is None else (Path(audio).read_bytes()[start:start + 2 * 4 * hz], hz)
 
 
@@ -415,7 +416,7 @@ class LongRuns(E2E):
         watch(proc)
         self.assertTrue(wait_for(lambda: proc.poll() is not None, seconds, 1), "still running")
         self.assertEqual((0, b""), (proc.returncode, self.output(proc)[1]))
-        return [int(line.split()[1]) for line in Path(report).read_text().splitlines() if line.startswith("frame ")]
+        return [frame[0] for frame in harness.read_report(report)["frames"]]
 
     def test_pace_holds_through_both_wrap_points_of_the_tick_counter(self):
         # on the virtual clock, which moves only while the intro sleeps: however busy the machine, a frame

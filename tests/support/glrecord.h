@@ -29,7 +29,7 @@ void glrecordReplaceContext();
 void glrecordEnable(bool on);
 extern std::size_t glCallCount;         // calls seen since the last reset, recorded or not
 
-// Adds a call to the log; other stand-ins (the SDL fake) record through it too.
+// Adds a call to the log; the scripted SDL of startup_test records through it too.
 void recordCall(const char* name, std::initializer_list<double> args);
 
 // Helpers for tests.

@@ -5,12 +5,15 @@
 # canvas is photographed twice a second apart, a click starts the music, Escape ends the show.
 # The page keeps one frame, which is held against the same frame of the native intro, recorded
 # by tools/capture: the browser's platform layer has to give the native picture.
-import base64, json, os, re, subprocess, sys, tempfile, time, unittest, urllib.request
+import base64, json, os, subprocess, sys, tempfile, time, unittest, urllib.request
 from pathlib import Path
 import websocket   # Debian's python3-websocket
 
 WWW, BUILD = map(os.path.abspath, sys.argv[1:3])
-CAPTURE = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "capture", "capture")
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+CAPTURE = os.path.join(TOOLS, "capture", "capture")
+sys.path.insert(0, TOOLS)
+import harness                   # chromium and the local web server
 KEPT = 144                       # the page counts frames from 1, the capture from 0
 BLOCK = 16                       # the pictures are compared as means of 16x16 blocks
 CLEAR = (26, 128, 178)           # the clear colour (0.1, 0.5, 0.7)
@@ -18,9 +21,6 @@ WIDTH, HEIGHT = 640, 480
 # upper bounds only, for what never comes: every wait ends at its event
 START_S = 120                    # WebGL on SwiftShader beside the rest of the suite can be slow
 EVENT_S = 60
-CHROMIUM = ["chromium", "--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-            "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync",
-            "--remote-debugging-port=0", "--window-size=800,600", "about:blank"]
 
 
 def wait_for(cond, seconds, step=0.1):
@@ -33,8 +33,8 @@ def wait_for(cond, seconds, step=0.1):
 class Page:
     """One chromium tab over the DevTools protocol, keeping every console error and exception."""
     def __init__(self, profile):
-        self.proc = subprocess.Popen(CHROMIUM + ["--user-data-dir=" + profile],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.proc = harness.chromium(profile, "--remote-debugging-port=0", "--window-size=800,600", "about:blank",
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         port_file = Path(profile, "DevToolsActivePort")
         if not wait_for(lambda: port_file.exists() and port_file.read_text().strip(), START_S):
             raise RuntimeError("chromium gave no DevTools port")
@@ -47,8 +47,7 @@ class Page:
 
     def close(self):
         self.ws.close()
-        os.killpg(self.proc.pid, 9)   # chromium and every helper it started
-        self.proc.wait()
+        harness.stop(self.proc)
 
     def note(self, event):
         method, params = event.get("method"), event.get("params", {})
@@ -122,11 +121,7 @@ def brightness(rgb, x0, y0, w, h):
 
 class WebPage(unittest.TestCase):
     def setUp(self):
-        self.server = subprocess.Popen([sys.executable, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
-                                        "--directory", WWW], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                       text=True)
-        self.addCleanup(lambda: (self.server.kill(), self.server.wait(), self.server.stdout.close()))
-        self.port = re.search(r"port (\d+)", self.server.stdout.readline()).group(1)
+        self.site = self.enterContext(harness.serve(WWW))
         profile = tempfile.TemporaryDirectory(ignore_cleanup_errors=True)
         self.addCleanup(profile.cleanup)
         self.page = Page(profile.name)
@@ -134,7 +129,7 @@ class WebPage(unittest.TestCase):
 
     def test_intro_at_640x480_plays_after_a_click_and_escape_returns_to_the_choice(self):
         page = self.page
-        page.call("Page.navigate", url=f"http://127.0.0.1:{self.port}/index.html?res=2&frame={KEPT}")
+        page.call("Page.navigate", url=f"{self.site}index.html?res=2&frame={KEPT}")
         self.assertTrue(wait_for(lambda: (page.eval("window.Module ? Module.framesShown : 0") or 0) > KEPT, START_S),
                         page.errors + page.logs)
         self.assertEqual(page.eval("(c => c.width + 'x' + c.height)(document.getElementById('canvas'))"), "640x480")

@@ -145,19 +145,14 @@ static Colour waterAt(double u, double v, double x, double y)
   return add(c, scale(GRID, line));
 }
 
+static Colour backgroundSample(double px, double py)
+{
+  const double u = px / BG_SIDE, v = py / BG_SIDE;
+  return v < HORIZON ? skyAt(u, v, px, py) : waterAt(u, v, px, py);
+}
+
 void makeBackground(Canvas* c)
 {
   canvasClear(c, BG_SIDE, BG_SIDE);
-  const double inv = 1.0 / SUPERSAMPLE;
-  for (int y = 0; y < BG_SIDE; y++)
-    for (int x = 0; x < BG_SIDE; x++) {
-      Colour sum = rgb(0, 0, 0);
-      for (int sy = 0; sy < SUPERSAMPLE; sy++)
-        for (int sx = 0; sx < SUPERSAMPLE; sx++) {
-          const double px = x + (sx + 0.5) * inv, py = y + (sy + 0.5) * inv;
-          const double u = px / BG_SIDE, v = py / BG_SIDE;
-          sum = add(sum, v < HORIZON ? skyAt(u, v, px, py) : waterAt(u, v, px, py));
-        }
-      *canvasAt(c, x, y) = scale(sum, inv * inv);
-    }
+  canvasSupersample(c, SUPERSAMPLE, backgroundSample);
 }

@@ -7,6 +7,8 @@ static const int BMP_FILE_HEADER  = 14;
 static const int BMP_INFO_HEADER  = 40;   // BITMAPINFOHEADER
 static const int BMP_BITS         = 24;
 static const int BMP_PIXELS_PER_M = 2835;   // 72 dots per inch, as most painters write it
+static const int BMP_HEADER_BYTES = BMP_FILE_HEADER + BMP_INFO_HEADER;
+static const int BMP_MAX_BYTES    = BMP_HEADER_BYTES + CANVAS_MAX_SIDE * CANVAS_MAX_SIDE * 3;
 
 static unsigned char bmpBuffer[BMP_MAX_BYTES];   // one picture at a time
 
@@ -22,7 +24,8 @@ static void putLE32(unsigned char* p, unsigned int v)
   putLE16(p + 2, v >> 16);
 }
 
-int bmpRowBytes(int width)
+// 3 bytes per pixel, rounded up to a multiple of 4
+static int bmpRowBytes(int width)
 {
   return (width * 3 + 3) / 4 * 4;
 }
@@ -47,7 +50,8 @@ static void bmpHeader(unsigned char* out, int width, int height, unsigned int pi
   putLE32(info + 28, BMP_PIXELS_PER_M);
 }
 
-size_t bmpEncode(const Canvas* c, unsigned char* out, size_t capacity)
+// returns the bytes written, 0 if the picture does not fit in capacity
+static size_t bmpEncode(const Canvas* c, unsigned char* out, size_t capacity)
 {
   const int    row   = bmpRowBytes(c->width);
   const size_t total = BMP_HEADER_BYTES + (size_t)row * c->height;

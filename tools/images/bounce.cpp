@@ -47,13 +47,5 @@ static Colour ballSample(double x, double y)
 void makeBounce(Canvas* c)
 {
   canvasClear(c, BALL_SIDE, BALL_SIDE);
-  const double inv = 1.0 / SUPERSAMPLE;
-  for (int y = 0; y < BALL_SIDE; y++)
-    for (int x = 0; x < BALL_SIDE; x++) {
-      Colour sum = rgb(0, 0, 0);
-      for (int sy = 0; sy < SUPERSAMPLE; sy++)
-        for (int sx = 0; sx < SUPERSAMPLE; sx++)
-          sum = add(sum, ballSample(x + (sx + 0.5) * inv, y + (sy + 0.5) * inv));
-      *canvasAt(c, x, y) = scale(sum, inv * inv);
-    }
+  canvasSupersample(c, SUPERSAMPLE, ballSample);
 }

@@ -16,6 +16,19 @@ Colour* canvasAt(Canvas* c, int x, int y)
   return &c->pixel[y * c->width + x];
 }
 
+void canvasSupersample(Canvas* c, int n, Colour (*sample)(double px, double py), double (*weight)(int x, int y))
+{
+  const double inv = 1.0 / n;
+  for (int y = 0; y < c->height; y++)
+    for (int x = 0; x < c->width; x++) {
+      Colour sum = rgb(0, 0, 0);
+      for (int sy = 0; sy < n; sy++)
+        for (int sx = 0; sx < n; sx++)
+          sum = add(sum, sample(x + (sx + 0.5) * inv, y + (sy + 0.5) * inv));
+      *canvasAt(c, x, y) = scale(sum, inv * inv * (weight ? weight(x, y) : 1.0));
+    }
+}
+
 unsigned char channelByte(double v)
 {
   // floor(v * 255 + 0.5) is exact for every value we produce; no rounding mode enters

@@ -3,14 +3,6 @@
 
 #include <cmath>
 
-const char ATLAS_LAYOUT[] =
-  "ABCDEFGH"
-  "IJKLMNOP"
-  "QRSTUVWX"
-  "YZ012345"
-  "6789,.!?"
-  "a@:;-()s";
-
 // The scroller shows a cell's top 0.12 of 0.125 (61.4 of 64 rows) on a quad
 // about 65 pixels wide and 210 tall, so we design in screen pixels and squeeze
 // the design 3.4 times in height into the cell.

@@ -128,11 +128,6 @@ static const Glyph* findGlyph(char c)
   return nullptr;
 }
 
-bool glyphExists(char c)
-{
-  return findGlyph(c) != nullptr;
-}
-
 // centre-line coordinates to design units
 static Vec2 toBox(double u, double v, const GlyphBox* box)
 {

@@ -1,6 +1,8 @@
 // images.h -- the image generators: canvas, BMP writer, shape distances, glyph outlines, the five pictures
 #pragma once
 
+#include "fx/atlas.h"
+
 #include <cstddef>
 
 //
@@ -20,6 +22,10 @@ struct Canvas {
 
 void          canvasClear(Canvas* c, int width, int height);   // black, given size
 Colour*       canvasAt(Canvas* c, int x, int y);
+// Paints every pixel of the canvas with the mean of n x n samples spread evenly over it (a sample
+// at a point in pixels), times weight at the pixel when one is given.
+void canvasSupersample(Canvas* c, int n, Colour (*sample)(double px, double py),
+                       double (*weight)(int x, int y) = nullptr);
 unsigned char channelByte(double v);   // clamped, rounded to the nearest of 0..255
 
 Colour rgb(double r, double g, double b);
@@ -40,13 +46,7 @@ double smoothstep(double edge0, double edge1, double v);
 //
 // BMP: uncompressed 24 bits per pixel, 40-byte info header, bottom-up rows padded to 4 bytes
 //
-constexpr int BMP_HEADER_BYTES = 54;   // 14-byte file header + 40-byte info header
-constexpr int BMP_MAX_BYTES    = BMP_HEADER_BYTES + CANVAS_MAX_SIDE * CANVAS_MAX_SIDE * 3;
-
-int bmpRowBytes(int width);   // 3 bytes per pixel, rounded up to a multiple of 4
-// returns the bytes written, 0 if the picture does not fit in capacity
-size_t bmpEncode(const Canvas* c, unsigned char* out, size_t capacity);
-int    bmpWrite(const Canvas* c, const char* path);   // 1 on success, 0 on failure
+int bmpWrite(const Canvas* c, const char* path);   // 1 on success, 0 on failure
 
 //
 // signed distances in design units: negative inside, positive outside
@@ -72,13 +72,11 @@ struct GlyphBox {
   double stem;     // stroke thickness in design units
 };
 
-bool   glyphExists(char c);
 double glyphDistance(char c, Vec2 p, const GlyphBox* box);   // p from the box's top-left corner
 
 //
 // deterministic noise
 //
-unsigned int hash32(unsigned int x);
 double       hashUnit(int x, int y, unsigned int seed);           // 0 .. 1, a fixed value per lattice point
 double       valueNoise(double x, double y, unsigned int seed);   // smooth, 0 .. 1
 double       fbm(double x, double y, int octaves, unsigned int seed);
@@ -86,25 +84,13 @@ double       fbm(double x, double y, int octaves, unsigned int seed);
 //
 // the pictures: each fills a canvas of its own size
 //
-constexpr int ATLAS_SIDE    = 512;
-constexpr int ATLAS_CELLS   = 8;   // columns and rows
+constexpr int ATLAS_SIDE    = 512;   // the font: the intro's glyph atlas (fx/atlas.h), drawn this size
 constexpr int ATLAS_CELL_PX = ATLAS_SIDE / ATLAS_CELLS;
-
-extern const char ATLAS_LAYOUT[];   // row by row from the top, 48 characters
-constexpr int     ATLAS_GLYPHS = 48;
 
 void makeFont(Canvas* c);
 void makeLogo(Canvas* c);
 void makeBounce(Canvas* c);
 void makeSpark(Canvas* c);
 void makeBackground(Canvas* c);
-
-struct ImageJob {
-  const char* file;
-  void (*make)(Canvas* c);
-};
-
-constexpr int         IMAGE_COUNT = 5;
-extern const ImageJob imageJobs[IMAGE_COUNT];
 
 int writeAllImages(const char* folder, Canvas* scratch);   // 1 when all five were written

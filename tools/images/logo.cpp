@@ -82,18 +82,14 @@ static double fadeIn(int fromEdge)
   return smoothstep(EDGE_BLACK - 1, EDGE_BLACK + EDGE_FADE, fromEdge);
 }
 
+// black all round, so the quad's edges never show
+static double edgeFade(int x, int y)
+{
+  return fadeIn(x) * fadeIn(LOGO_WIDTH - 1 - x) * fadeIn(y) * fadeIn(LOGO_HEIGHT - 1 - y);
+}
+
 void makeLogo(Canvas* c)
 {
   canvasClear(c, LOGO_WIDTH, LOGO_HEIGHT);
-  const double inv = 1.0 / SUPERSAMPLE;
-  for (int y = 0; y < LOGO_HEIGHT; y++)
-    for (int x = 0; x < LOGO_WIDTH; x++) {
-      Colour sum = rgb(0, 0, 0);
-      for (int sy = 0; sy < SUPERSAMPLE; sy++)
-        for (int sx = 0; sx < SUPERSAMPLE; sx++)
-          sum = add(sum, logoSample(x + (sx + 0.5) * inv, y + (sy + 0.5) * inv));
-      // black all round, so the quad's edges never show
-      const double edge  = fadeIn(x) * fadeIn(LOGO_WIDTH - 1 - x) * fadeIn(y) * fadeIn(LOGO_HEIGHT - 1 - y);
-      *canvasAt(c, x, y) = scale(sum, inv * inv * edge);
-    }
+  canvasSupersample(c, SUPERSAMPLE, logoSample, edgeFade);
 }

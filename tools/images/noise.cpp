@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-unsigned int hash32(unsigned int x)
+static unsigned int hash32(unsigned int x)
 {
   // a well-mixing 32-bit finaliser; unsigned arithmetic wraps the same everywhere
   x ^= x >> 16;

@@ -3,8 +3,13 @@
 
 #include <cstdio>
 
+struct ImageJob {
+  const char* file;
+  void (*make)(Canvas* c);
+};
+
 // clang-format off
-const ImageJob imageJobs[IMAGE_COUNT] = {
+static const ImageJob imageJobs[] = {
   { "logo.bmp",   makeLogo       },
   { "bounce.bmp", makeBounce     },
   { "spark.bmp",  makeSpark      },

@@ -145,9 +145,6 @@ int  limiterLatency();
 //
 // WAV file
 //
-constexpr int WAV_HEADER_BYTES = 44;
-
-void    wavHeader(uint8_t out[WAV_HEADER_BYTES], int frames, int rate, int channels);
 int     wavWrite(const char* path, const int16_t* samples, int frames, int rate, int channels);
 int16_t wavSample(float x);   // rounds and saturates to 16 bits
 

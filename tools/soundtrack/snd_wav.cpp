@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+static const int WAV_HEADER_BYTES = 44;
+
 static void putLE32(uint8_t* p, uint32_t v)
 {
   p[0] = v & 0xff;
@@ -19,7 +21,7 @@ static void putLE16(uint8_t* p, uint16_t v)
   p[1] = (v >> 8) & 0xff;
 }
 
-void wavHeader(uint8_t out[WAV_HEADER_BYTES], int frames, int rate, int channels)
+static void wavHeader(uint8_t out[WAV_HEADER_BYTES], int frames, int rate, int channels)
 {
   const int      bytesPerFrame = channels * 2;
   const uint32_t dataBytes     = (uint32_t)frames * bytesPerFrame;
