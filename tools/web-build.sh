@@ -44,5 +44,7 @@ fi
 objs=()
 for src in "${sources[@]}"; do objs+=("$(objectOf "$src")"); done
 em++ "${objs[@]}" "${linkflags[@]}" -o "$www/intro.js"
-cp "$root/src/web/index.html" "$www/index.html"
+# the page's title, preview and party line come from the release's info file; the preview picture beside it
+python3 "$root/tools/web-page.py" "$root/src/web/index.html" "$root/cmake/release/neonfjord.nfo" "$www/index.html"
+cp "$root/docs/screenshot.png" "$www/screenshot.png"
 echo "web-build: $www ($(du -sh "$www" | cut -f1))"
