@@ -1,13 +1,11 @@
 #!/usr/bin/env python3
-# page_text_test.py -- tools/web-page.py: the page's texts from the release's info file, and hostile info files
-import contextlib, io, random, sys, tempfile, unittest
+# page_text_test.py -- tools/web-page.py over hostile info files (the real one is checked on the built page)
+import contextlib, io, sys, tempfile, unittest
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "tools"))
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 web_page = __import__("web-page")
 
-NFO = (ROOT / "cmake" / "release" / "neonfjord.nfo").read_text(encoding="utf-8")
 TEMPLATE = "<title>{{title}}</title><p>{{party}}</p><meta content=\"{{summary}}\">"
 
 
@@ -23,17 +21,9 @@ def build(nfo_bytes, template=TEMPLATE):
 
 
 class PageText(unittest.TestCase):
-    def test_the_release_info_file_gives_the_page_its_texts(self):
-        self.assertEqual(build(NFO.encode()), (0,
-            "<title>NEON FJORD 2027 invitation intro</title>"
-            "<p>An invitation to NEON FJORD 2027: 23-25 JULY 2027, THE OLD FERRY HALL, PORT EXAMPLE.</p>"
-            "<meta content=\"The NEON FJORD 2027 invitation intro, in your browser: NEON FJORD 2027, "
-            "23-25 JULY 2027, THE OLD FERRY HALL, PORT EXAMPLE.\">"))
-
     def test_hostile_info_files(self):
         fields = "title .. T\nparty .. P\ndates .. D\nplace .. Q\n"
         cases = [
-            # (info file, expected status, expected page or None)
             (b"", 1, None),
             (fields.replace("dates .. D\n", "").encode(), 1, None),             # a field missing
             (b"dates . D\n" + fields.replace("dates .. D\n", "").encode(), 1, None),  # one dot is not a field line
@@ -49,18 +39,6 @@ class PageText(unittest.TestCase):
             with self.subTest(nfo=nfo[:40]):
                 self.assertEqual(build(nfo), (status, page))
         self.assertEqual(build(fields.encode(), "{{nonsense}}"), (1, None))
-
-    def test_mangled_info_files_never_crash_and_never_leak_markup(self):
-        rng = random.Random(21)
-        base = bytearray(NFO.encode())
-        for _ in range(300):
-            nfo = bytearray(base)
-            for _ in range(rng.randint(1, 12)):
-                nfo[rng.randrange(len(nfo))] = rng.choice(b"<>&\"'.\n\r \x00\xff" + bytes([rng.randrange(256)]))
-            status, page = build(bytes(nfo))
-            self.assertIn(status, (0, 1))
-            if status == 0:
-                self.assertEqual(page.count("<"), 5)   # only the template's own five tags
 
 
 if __name__ == "__main__":
