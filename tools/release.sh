@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# release.sh -- builds the intro in Release mode and packs the party release into release/neonfjord-intro.tar.gz
+# release.sh -- builds the intro in Release mode and packs the party release into release/neonfjord-intro.tar.gz,
+# with the browser build beside it in web/: the folder to put on any static web host
 set -euo pipefail
 cd "$(dirname "$0")/.."
+name=neonfjord-intro
 
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-release -j "$(nproc)" --target release
-echo "release: $(pwd)/release/neonfjord-intro.tar.gz"
-tar tzf release/neonfjord-intro.tar.gz
+emcmake cmake -S . -B build-release/web >/dev/null && cmake --build build-release/web -j "$(nproc)" >/dev/null
+rm -rf "release/$name/web"
+cp -r build-release/web/www "release/$name/web"
+tar czf "release/$name.tar.gz" -C release "$name"
+echo "release: $(pwd)/release/$name.tar.gz"
+tar tzf "release/$name.tar.gz"

@@ -1,8 +1,8 @@
-// mixer.cpp -- SDL_mixer's music calls in the browser: the soundtrack plays through one looping audio element
+// mixer.cpp -- SDL_mixer's music calls in the browser: the soundtrack loops through Web Audio
 //
 // The browser decodes MP3 itself, so the checked bytes are handed over whole.
 // A browser lets sound start only after the visitor has clicked or pressed a
-// key on the page; until then the element waits for the first such gesture.
+// key on the page; until then the music waits for the first such gesture.
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 #include <emscripten.h>
@@ -20,35 +20,61 @@ EM_JS(void, musicAppend, (const Uint8* bytes, int size), {
   Module.musicParts.push(HEAPU8.slice(bytes, bytes + size));
 });
 
-// Returns the element's number in Module.music, counting from 1.
+// Returns the player's number in Module.music, counting from 1.
 EM_JS(int, musicFinish, (), {
-  var blob = new Blob(Module.musicParts, { type: 'audio/mpeg' });
+  var size = Module.musicParts.reduce(function(sum, part) { return sum + part.length; }, 0);
+  var bytes = new Uint8Array(size), at = 0;
+  Module.musicParts.forEach(function(part) { bytes.set(part, at); at += part.length; });
   Module.musicParts = null;
-  var element = new Audio(URL.createObjectURL(blob));
-  element.preload = 'auto';
   Module.music = Module.music || [];
-  Module.music.push(element);
+  Module.music.push({
+    bytes: bytes.buffer, context: null, source: null,
+    get paused() { return !this.source || this.context.state !== 'running'; },
+    get currentTime() { return this.context ? this.context.currentTime : 0; },
+  });
   return Module.music.length;
 });
 
+// Web Audio's buffer source repeats the decoded samples back to back, where an audio
+// element's loop can leave a gap at the loop point. A browser runs an audio context
+// only after a click or a key on the page; until then it waits for the first one.
 EM_JS(void, musicPlay, (int id, int loops), {
-  var element = Module.music[id - 1];
-  element.loop = loops != 0;
-  element.addEventListener('playing', function() { console.log('music playing'); }, { once: true });
-  element.play().catch(function() {
+  var player = Module.music[id - 1];
+  var Context = window.AudioContext || window.webkitAudioContext;
+  if (!Context)
+    return;
+  var context = player.context = new Context();
+  var playing = function() {
+    if (player.source && context.state === 'running')
+      console.log('music playing');
+  };
+  context.onstatechange = playing;
+  if (context.state !== 'running') {
     console.log('music waits for a click or a key');
-    var retry = function() {
-      document.removeEventListener('pointerdown', retry, true);
-      document.removeEventListener('keydown', retry, true);
-      element.play().catch(function() {});
+    var resume = function() {
+      document.removeEventListener('pointerdown', resume, true);
+      document.removeEventListener('keydown', resume, true);
+      context.resume().catch(function() {});
     };
-    document.addEventListener('pointerdown', retry, true);
-    document.addEventListener('keydown', retry, true);
-  });
+    document.addEventListener('pointerdown', resume, true);
+    document.addEventListener('keydown', resume, true);
+  }
+  context.decodeAudioData(player.bytes, function(samples) {
+    var source = context.createBufferSource();
+    source.buffer = samples;
+    source.loop = loops != 0;
+    source.connect(context.destination);
+    source.start();
+    player.source = source;
+    playing();
+  }, function() { console.log('music could not be decoded'); });
 });
 
 EM_JS(void, musicStopAll, (), {
-  (Module.music || []).forEach(function(element) { element.pause(); });
+  (Module.music || []).forEach(function(player) {
+    if (player.context)
+      player.context.close();
+  });
 });
 
 extern "C" int Mix_OpenAudio(int frequency, Uint16 format, int channels, int)

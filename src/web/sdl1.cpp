@@ -1,4 +1,4 @@
-// sdl1.cpp -- the SDL 1.2 calls the browser's SDL library lacks: streams, 24-bit BMP decoding, plain surfaces
+// sdl1.cpp -- the SDL 1.2 calls the browser's SDL library lacks or does differently: streams, BMP decoding, surfaces, sleep
 //
 // The browser's SDL keeps streams and surfaces as JavaScript objects that C
 // cannot read through, while the intro reads both as SDL's structures. These
@@ -6,6 +6,7 @@
 #include <SDL/SDL.h>
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
+#include "shell/shell.h"
 #endif
 
 #include <cstdio>
@@ -242,5 +243,35 @@ EM_JS(void, frameShown, (), {
 extern "C" void SDL_GL_SwapBuffers()
 {
   frameShown();
+}
+
+//
+// sleeping: the loop's 1 ms pause hands the browser its turn (ASYNCIFY unwinds the loop meanwhile)
+//
+static const Uint32 WATCH_MS = 2;   // this close to a due frame, the loop only yields, so it sees the frame on time
+
+// A browser holds a timer set from inside a timer's callback, five deep, to at least 4 ms, and
+// the loop's every pause would be one: frames would start up to 4 ms late. A message is not a
+// timer, so a timer set from the message's handler starts a fresh chain and keeps its delay;
+// with no delay the message alone gives the browser its turn. The intro's exit ends the run
+// inside the promise that wakes the loop, as the normal ending it is, not as an error.
+EM_ASYNC_JS(void, yieldToBrowser, (Uint32 ms), {
+  if (!Module.sleepChannel)
+    addEventListener('unhandledrejection', function(event) {
+      if (event.reason instanceof ExitStatus)
+        event.preventDefault();
+    });
+  await new Promise(function(wake) {
+    var channel = Module.sleepChannel || (Module.sleepChannel = new MessageChannel());
+    channel.port1.onmessage = ms > 0 ? function() { setTimeout(wake, ms); } : wake;
+    channel.port2.postMessage(0);
+  });
+});
+
+// A browser's timer fires a millisecond or more late, which the loop would add to a frame's
+// start; so when the intro's own rule says a frame falls due within the pause, it only yields.
+extern "C" void SDL_Delay(Uint32 ms)
+{
+  yieldToBrowser(frameDue(SDL_GetTicks() + WATCH_MS, timecount) ? 0 : ms);
 }
 #endif

@@ -32,8 +32,8 @@ def wait_for(cond, seconds, step=0.1):
 
 class Page:
     """One chromium tab over the DevTools protocol, keeping every console error and exception."""
-    def __init__(self, profile):
-        self.proc = harness.chromium(profile, "--remote-debugging-port=0", "--window-size=800,600", "about:blank",
+    def __init__(self, profile, flags=()):
+        self.proc = harness.chromium(profile, *flags, "--remote-debugging-port=0", "--window-size=800,600", "about:blank",
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         port_file = Path(profile, "DevToolsActivePort")
         if not wait_for(lambda: port_file.exists() and port_file.read_text().strip(), START_S):
@@ -41,7 +41,7 @@ class Page:
         port = port_file.read_text().split()[0]
         targets = json.load(urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list"))
         self.ws = websocket.create_connection(next(t for t in targets if t["type"] == "page")["webSocketDebuggerUrl"])
-        self.next_id, self.errors, self.logs = 0, [], []
+        self.next_id, self.errors, self.logs, self.paused = 0, [], [], []
         for domain in ("Runtime", "Log", "Page"):
             self.call(domain + ".enable")
 
@@ -56,6 +56,8 @@ class Page:
             (self.errors if params["type"] == "error" else self.logs).append(text)
         elif method == "Runtime.exceptionThrown":
             self.errors.append(json.dumps(params["exceptionDetails"])[:400])
+        elif method == "Fetch.requestPaused":
+            self.paused.append(params["requestId"])
         elif method == "Log.entryAdded" and (params["entry"]["level"] == "error" or "WebGL" in params["entry"]["text"]):
             self.errors.append(params["entry"]["text"])
 
@@ -119,16 +121,55 @@ def brightness(rgb, x0, y0, w, h):
                for y in range(y0, y0 + h) for x in range(x0, x0 + w)) / (w * h)
 
 
+def viewport(page, width, height, mobile=False):
+    page.call("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=1, mobile=mobile)
+    page.call("Emulation.setTouchEmulationEnabled", enabled=mobile, **({"maxTouchPoints": 5} if mobile else {}))
+
+
+def screenshot(page):
+    return decode(base64.b64decode(page.call("Page.captureScreenshot", format="png")["data"]))
+
+
+def lit_span(values, floor=20):
+    """First and last index of a pixel brighter than the page's black in any channel."""
+    lit = [i for i in range(0, len(values), 3) if max(values[i:i + 3]) > floor]
+    return lit[0] // 3, lit[-1] // 3
+
+
+def picture_box(rgb, width, height):
+    """Left, top, right, bottom of what is lit along the middle row and the middle column."""
+    row = rgb[3 * width * (height // 2):3 * width * (height // 2 + 1)]
+    column = b"".join(rgb[3 * (y * width + width // 2):3 * (y * width + width // 2) + 3] for y in range(height))
+    (left, right), (top, bottom) = lit_span(row), lit_span(column)
+    return left, top, right, bottom
+
+
+def tap(page, x, y):
+    page.call("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
+    page.call("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+
+def frames(page):
+    return page.eval("window.Module ? Module.framesShown : 0") or 0
+
+
+def shown(page, element):
+    return page.eval(f"getComputedStyle(document.getElementById('{element}')).display") != "none"
+
+
 class WebPage(unittest.TestCase):
+    FLAGS = ()
+
     def setUp(self):
         self.site = self.enterContext(harness.serve(WWW))
         profile = tempfile.TemporaryDirectory(ignore_cleanup_errors=True)
         self.addCleanup(profile.cleanup)
-        self.page = Page(profile.name)
+        self.page = Page(profile.name, self.FLAGS)
         self.addCleanup(self.page.close)
 
     def test_intro_at_640x480_plays_after_a_click_and_escape_returns_to_the_choice(self):
         page = self.page
+        viewport(page, WIDTH, HEIGHT)   # the picture fits the window: here at its own size
         page.call("Page.navigate", url=f"{self.site}index.html?res=2&frame={KEPT}")
         self.assertTrue(wait_for(lambda: (page.eval("window.Module ? Module.framesShown : 0") or 0) > KEPT, START_S),
                         page.errors + page.logs)
@@ -154,6 +195,9 @@ class WebPage(unittest.TestCase):
             page.call("Input.dispatchMouseEvent", type=kind, x=400, y=300, button="left", clickCount=1)
         self.assertTrue(wait_for(lambda: page.eval("!Module.music[0].paused && Module.music[0].currentTime > 0"),
                                  EVENT_S))
+        # the whole soundtrack, 120.06 s, repeats from one buffer, with no element's gap at the loop point
+        self.assertEqual(page.eval("(s => [s.loop, s.buffer.duration.toFixed(2)])(Module.music[0].source)"),
+                         [True, "120.06"])
 
         page.key("Escape", "Escape", 27)
         back = "location.search === '' && getComputedStyle(document.getElementById('choice')).display !== 'none'"
@@ -161,6 +205,108 @@ class WebPage(unittest.TestCase):
         self.assertTrue(wait_for(lambda: page.eval(back), START_S), page.errors + page.logs[-5:])
         print("\n".join(line for line in page.logs if line.startswith("frame rate")))
         self.assertEqual(page.errors, [])
+
+    def open_intro(self, query, width, height, mobile=False, first_frame=True):
+        viewport(self.page, width, height, mobile)
+        self.page.call("Page.navigate", url=f"{self.site}index.html{query}")
+        if first_frame:
+            self.assertTrue(wait_for(lambda: frames(self.page) > 1, START_S), self.page.errors + self.page.logs)
+
+    def test_loading_is_shown_until_the_first_frame(self):
+        page = self.page
+        page.call("Fetch.enable", patterns=[{"urlPattern": "*intro.data"}])   # the data waits for the test
+        self.open_intro("?res=2", 800, 600, first_frame=False)
+        self.assertTrue(wait_for(lambda: page.eval("1") and page.paused, START_S))
+        self.assertTrue(shown(page, "loading"))
+        self.assertEqual(frames(page), 0)
+        # the progress line, light in the middle of the black page
+        middle = screenshot(page)[3 * 800 * 280:3 * 800 * 320]
+        self.assertGreater(max(middle), 150)
+
+        page.call("Fetch.continueRequest", requestId=page.paused[0])
+        self.assertTrue(wait_for(lambda: frames(page) > 0, START_S), page.errors + page.logs)
+        self.assertFalse(shown(page, "loading"))
+        self.assertEqual(page.eval("document.querySelector('#bar div').style.width"), "100%")
+
+    def test_the_picture_fits_a_laptop_and_a_phone_where_a_tap_toggles_full_screen_and_the_cross_leaves(self):
+        page = self.page
+        self.open_intro("?res=2", 1280, 720)
+        # 640x480 grows to 960x720, centred between black bands
+        for got, expected in zip(picture_box(screenshot(page), 1280, 720), (160, 0, 1119, 719)):
+            self.assertAlmostEqual(got, expected, delta=1)
+
+        viewport(page, 390, 844, mobile=True)
+        seen = frames(page)
+        self.assertTrue(wait_for(lambda: frames(page) > seen + 1, EVENT_S))
+        # 390x292.5 from row 275.75, the rows it half covers included
+        for got, expected in zip(picture_box(screenshot(page), 390, 844), (0, 275, 389, 568)):
+            self.assertAlmostEqual(got, expected, delta=1)
+        self.assertEqual(page.eval("(e => [e.scrollWidth, e.scrollHeight])(document.documentElement)"), [390, 844])
+
+        in_full_screen = "document.fullscreenElement !== null"
+        tap(page, 195, 422)
+        self.assertTrue(wait_for(lambda: page.eval(in_full_screen), EVENT_S))
+        tap(page, 195, 422)
+        self.assertTrue(wait_for(lambda: not page.eval(in_full_screen), EVENT_S))
+        cross = page.eval("(r => [r.x + r.width / 2, r.y + r.height / 2])"
+                          "(document.getElementById('leave').getBoundingClientRect())")
+        tap(page, *cross)
+        back = "location.search === '' && getComputedStyle(document.getElementById('choice')).display !== 'none'"
+        self.assertTrue(wait_for(lambda: page.eval(back), START_S), page.errors + page.logs[-5:])
+
+    def test_the_window_size_choice_draws_at_the_windows_size_and_follows_its_resizes(self):
+        page = self.page
+        self.open_intro("", 1280, 720, first_frame=False)
+        self.assertTrue(wait_for(lambda: shown(page, "choice"), START_S))
+        page.key("4", "Digit4", 52)
+        self.assertTrue(wait_for(lambda: frames(page) > 1, START_S), page.errors + page.logs)
+        size = "(c => c.width + 'x' + c.height)(document.getElementById('canvas'))"
+        gl_viewport = "Array.from(Module.ctx.getParameter(Module.ctx.VIEWPORT)).join()"
+        self.assertEqual(page.eval(size), "1280x720")
+        self.assertEqual(page.eval(gl_viewport), "0,0,1280,720")
+        self.assertEqual(picture_box(screenshot(page), 1280, 720), (0, 0, 1279, 719))
+
+        # the intro's own resize path sets the viewport, nothing else on the page does
+        viewport(page, 1000, 700)
+        self.assertTrue(wait_for(lambda: page.eval(gl_viewport) == "0,0,1000,700", EVENT_S), page.eval(gl_viewport))
+        self.assertEqual(page.errors, [])
+
+
+class WebPageWithoutWebGL(unittest.TestCase):
+    FLAGS = ("--disable-webgl",)
+    setUp = WebPage.setUp
+
+    def test_the_page_says_so_shows_the_picture_and_carries_its_preview(self):
+        page = self.page
+        viewport(page, 1280, 720)
+        page.call("Page.navigate", url=f"{self.site}index.html")
+        picture = "(i => i.complete && i.naturalWidth === 640)(document.querySelector('#nowebgl img'))"
+        self.assertTrue(wait_for(lambda: page.eval(picture), START_S), page.errors + page.logs)
+        text = page.eval("document.getElementById('nowebgl').innerText")
+        self.assertIn("This browser cannot draw WebGL, which the intro needs, so here is a picture of it instead.", text)
+        self.assertIn("An invitation to NEON FJORD 2027: 23-25 JULY 2027, THE OLD FERRY HALL, PORT EXAMPLE.", text)
+        # the picture itself is on the screen, lit exactly across its box
+        box = page.eval("(r => [r.left, r.right, (r.top + r.bottom) / 2])"
+                        "(document.querySelector('#nowebgl img').getBoundingClientRect())")
+        rgb = screenshot(page)
+        row = int(box[2])
+        self.assertEqual(lit_span(rgb[3 * 1280 * row:3 * 1280 * (row + 1)]), (round(box[0]), round(box[1]) - 1))
+
+        # the link preview: the tags, and a picture that is there to fetch
+        tags = page.eval("Object.fromEntries(Array.from(document.querySelectorAll('meta[property], meta[name]'),"
+                         " m => [m.getAttribute('property') || m.name, m.content]))")
+        self.assertEqual(tags["og:title"], "NEON FJORD 2027 invitation intro")
+        self.assertEqual(tags["og:description"], "The NEON FJORD 2027 invitation intro, in your browser: "
+                         "NEON FJORD 2027, 23-25 JULY 2027, THE OLD FERRY HALL, PORT EXAMPLE.")
+        self.assertEqual(tags["twitter:card"], "summary_large_image")
+        self.assertEqual(tags["og:image"], tags["twitter:image"])
+        with urllib.request.urlopen(f"{self.site}{tags['og:image']}") as reply:
+            png = reply.read()
+        self.assertEqual((png[:8], int.from_bytes(png[16:20], "big"), int.from_bytes(png[20:24], "big")),
+                         (b"\x89PNG\r\n\x1a\n", 640, 480))
+        # no video in the folder: its link stays hidden, and the probe's 404 is the only complaint
+        self.assertTrue(page.eval("document.getElementById('video').hidden"))
+        self.assertEqual([e for e in page.errors if "404" not in e], [])
 
 
 if __name__ == "__main__":
