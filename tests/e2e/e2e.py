@@ -3,7 +3,7 @@
 #   tools/with-xvfb.sh e2e.py INTRO REPO_ROOT [Class.test_name ...]
 # Every run gets a temporary working directory with its own data/ folder (the committed files
 # linked in, then the test's own written over them) and the menu answer in a file on stdin.
-import array, math, os, random, shutil, struct, subprocess, sys, tempfile, time, unittest
+import array, math, os, random, shutil, struct, subprocess, sys, tempfile, time, unittest, wave
 from collections import namedtuple
 from pathlib import Path
 from Xlib import display, error, X, XK, protocol
@@ -23,7 +23,9 @@ EVENT_S = 15                        # a key, a resize or a close to take effect
 # SDL 1.2 over SDL2 (sdl12-compat, under a window manager) draws into the intro's one window and
 # scales the picture into it when full screen; classic SDL 1.2 shows it unscaled in a child window
 COMPAT = os.environ.get("E2E_SDL") == "sdl12-compat"
-AUDIO_RATE = (44100 if COMPAT else 32000) * 2 * 2   # bytes a second, 16-bit stereo: SDL2 resamples
+# the disk driver's file: 16-bit samples at the mixer's rate and channel count (32 kHz stereo without a
+# soundtrack); SDL2 writes stereo, and at 44.1 kHz what is slower (as measured here)
+disk_format = lambda rate=32000, channels=2: (max(rate, 44100), 2) if COMPAT else (rate, channels)
 DISK_WARNING = (b"CRITICAL: You are using the SDL disk i/o audio driver!\nCRITICAL:  Writing to file [%s].\n"
                 if COMPAT else b"WARNING: You are using the SDL disk writer audio driver!\n Writing to file [%s].\n")
 
@@ -36,6 +38,34 @@ def solid_bmp(w, h, rgb, bits=24):
     row += b"\0" * (-len(row) % 4)
     return (b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + len(row) * h, 0, 0, 54, 40, w, h, 1, bits, 0,
                                 len(row) * h, 2835, 2835, 0, 0) + row * h)
+
+
+def lame_tone(folder, rate, channels):
+    """A second of a 1 kHz tone encoded by lame at this rate, with an ID3v2 tag and a Xing frame in front."""
+    wav, mp3 = os.path.join(folder, "tone.wav"), os.path.join(folder, "tone.mp3")
+    with wave.open(wav, "wb") as w:
+        w.setnchannels(channels), w.setsampwidth(2), w.setframerate(rate)
+        w.writeframes(array.array("h", (round(12000 * math.sin(2 * math.pi * 1000 * i / rate))
+                                        for i in range(rate) for _ in range(channels))).tobytes())
+    subprocess.run(["lame", "--quiet", "-b", "64", "--resample", str(rate / 1000), "-m", "sm"[channels == 1],
+                    "--id3v2-only", "--tt", "tone", wav, mp3], check=True)
+    return Path(mp3).read_bytes()
+
+
+def tone_frequency(pcm, rate, channels):
+    """The frequency of a tone in the disk driver's file of 16-bit samples, from its first channel's
+    rising zero crossings over half a second, starting a tenth of a second into the sound."""
+    left = array.array("h", pcm[:len(pcm) // 2 * 2])[0::channels]
+    start = next(i for i, s in enumerate(left) if abs(s) > 1000) + rate // 10
+    window = left[start:start + rate // 2]
+    rising = [i + a / (a - b) for i, (a, b) in enumerate(zip(window, window[1:])) if a < 0 <= b]
+    return (len(rising) - 1) * rate / (rising[-1] - rising[0])
+
+
+def interposed(report):
+    """The settings that run the intro under the interposer, writing its report."""
+    return {"LD_PRELOAD": ":".join(filter(None, [os.environ.get("LD_PRELOAD"), INTERPOSER])),
+            "INTERPOSE_REPORT": report}
 
 
 def wait_for(cond, seconds, step=0.05):
@@ -213,19 +243,39 @@ class E2E(unittest.TestCase):
         self.key("Escape")
         self.finish(proc, err=err)
 
-    def rms_of_run(self, data):
-        """Runs the intro on the disk audio driver; the loudness of what it played after its first second."""
-        audio = os.path.join(tempfile.mkdtemp(prefix="e2e-audio-"), "audio.raw")
-        self.addCleanup(shutil.rmtree, os.path.dirname(audio))
+    def disk_audio(self, data, seconds, disk=None, window=True, from_sound=False):
+        """Runs the intro on the disk audio driver until its file holds seconds of audio (from the first sound
+        or the start) in the format disk, else the reported one; that much, its rate and its channels."""
+        folder = tempfile.mkdtemp(prefix="e2e-audio-")
+        self.addCleanup(shutil.rmtree, folder)
+        audio, report = os.path.join(folder, "audio.raw"), os.path.join(folder, "report")
         # SDL2's disk writer keeps real time by default; with no delay it can race seconds ahead of the
         # music's start on a busy machine
         env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio, "SDL_DISKAUDIODELAY": None if COMPAT else "0"}
-        proc, view = self.launch(data=data, env=env)
-        self.assertTrue(wait_for(lambda: os.path.getsize(audio) >= 3 * AUDIO_RATE, START_S))
-        self.quit(proc, err=DISK_WARNING % audio.encode())
-        with open(audio, "rb") as f:
-            f.seek(AUDIO_RATE)
-            pcm = f.read(2 * AUDIO_RATE)
+        if not disk:
+            env.update(interposed(report))
+        proc, view = self.launch(data=data, env=env, size=(640, 480) if window else None)
+
+        def audio_so_far():
+            lines = Path(report).read_text().split("\n") if os.path.exists(report) else []
+            device = disk or next((disk_format(*map(int, l.split()[1:3])) for l in lines if l[:6] == "audio "), None)
+            if not device or not os.path.exists(audio):
+                return None
+            pcm, frame = Path(audio).read_bytes(), 2 * device[1]
+            start = (len(pcm) - len(pcm.lstrip(b"\0"))) // frame * frame if from_sound else 0
+            size = int(seconds * device[0]) * frame
+            return (pcm[start:start + size], *device) if len(pcm) >= start + size else None
+        got = wait_for(audio_so_far, START_S)
+        self.assertTrue(got, "not %s s of audio" % seconds)
+        if window:
+            self.quit(proc, err=DISK_WARNING % audio.encode())
+        self.end_intros()
+        return got
+
+    def rms_of_run(self, data):
+        """Runs the intro on the disk audio driver; the loudness of what it played after its first second."""
+        pcm, rate, channels = self.disk_audio(data, 3, disk_format())
+        pcm = pcm[rate * 2 * channels:]
         samples = struct.unpack("<%dh" % (len(pcm) // 2), pcm)
         return math.sqrt(sum(s * s for s in samples) / len(samples))
 
@@ -357,14 +407,36 @@ class BadData(E2E):
                 self.assertEqual(0, self.rms_of_run({"soundtrack.mp3": mp3}))
 
 
+class Soundtracks(E2E):
+    def test_every_rate_plays_at_its_true_pitch_whatever_trails_it(self):
+        tmp = tempfile.mkdtemp(prefix="e2e-tone-")
+        self.addCleanup(shutil.rmtree, tmp)
+        id3v2, id3v1 = b"ID3\x04\x00\x00\x00\x00\x00\x14" + b"x" * 20, b"TAG" + b" " * 125
+        lyrics3 = b"LYRICSBEGININD00003110000022LYRICS200"
+        front, behind = lambda tag: lambda mp3: tag + mp3, lambda tail: lambda mp3: mp3 + tail
+        # every file: lame's ID3v2 tag and Xing frame, then the frames; each row adds something around them
+        for rate, channels, name, wrap in [
+                (8000, 1, "newline", behind(b"\n")),             (8000, 2, "16 zero bytes", behind(bytes(16))),
+                (11025, 1, "3 bytes", behind(b"\xff\xfb\x90")),  (11025, 2, "Lyrics3, ID3v1", behind(lyrics3 + id3v1)),
+                (12000, 1, "ID3v2 behind", behind(id3v2)),        (12000, 2, "two ID3v2", front(id3v2)),
+                (16000, 1, "zeros after ID3v2", front(id3v2 + bytes(100))), (16000, 2, "newline", behind(b"\n")),
+                (22050, 1, "16 zero bytes", behind(bytes(16))),   (22050, 2, "3 bytes", behind(b"\xff\xfb\x90")),
+                (24000, 1, "Lyrics3, ID3v1", behind(lyrics3 + id3v1)), (24000, 2, "ID3v2 behind", behind(id3v2)),
+                (32000, 1, "two ID3v2", front(id3v2)),            (32000, 2, "zeros after ID3v2", front(id3v2 + bytes(100))),
+                (44100, 1, "newline", behind(b"\n")),             (44100, 2, "newline", behind(b"\n")),
+                (48000, 1, "16 zero bytes", behind(bytes(16))),   (48000, 2, "Lyrics3, ID3v1", behind(lyrics3 + id3v1))]:
+            with self.subTest(rate=rate, channels=channels, around=name):
+                sound = self.disk_audio({"soundtrack.mp3": wrap(lame_tone(tmp, rate, channels))}, 1,
+                                        window=False, from_sound=True)
+                self.assertAlmostEqual(tone_frequency(*sound), 1000, delta=10)
+
+
 class LongRuns(E2E):
     """Runs under the interposer, which writes every frame's tick reading to a report and presses Escape."""
     def run_interposed(self, settings, prefix=(), seconds=120, watch=lambda proc: None):
         report = os.path.join(tempfile.mkdtemp(prefix="e2e-report-"), "report")
         self.addCleanup(shutil.rmtree, os.path.dirname(report))
-        preload = ":".join(filter(None, [os.environ.get("LD_PRELOAD"), INTERPOSER]))
-        proc, _ = self.launch(b"1\n", env={"LD_PRELOAD": preload, "INTERPOSE_REPORT": report, **settings},
-                              size=None, prefix=prefix)
+        proc, _ = self.launch(b"1\n", env={**interposed(report), **settings}, size=None, prefix=prefix)
         watch(proc)
         self.assertTrue(wait_for(lambda: proc.poll() is not None, seconds, 1), "still running")
         self.assertEqual((0, b""), (proc.returncode, self.output(proc)[1]))

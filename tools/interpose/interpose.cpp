@@ -18,6 +18,7 @@
 // Report lines; times in ns since the start, ticks as the intro read them:
 //   mark <step> <ns>                        start-up steps, each the first time it happens
 //   music <ticks> <dir>                     playback started; dir is the intro's working directory
+//   audio <rate> <channels>                 the mixer's device then, as the audio driver is handed it
 //   renderer <text>, gl_version <text>, size <w>x<h>     at the first frame
 //   frame <ticks> <begin> <swap_in> <swap_out> [<render> <wait> <read>]   every presented frame: the tick
 //                                           reading that started it and when it was taken, entry into the swap,
@@ -500,6 +501,10 @@ int Mix_PlayMusic(Mix_Music* music, int loops)
     played = true;
     char dir[PATH_MAX];
     note("music %u %s\n", readTicks(), getcwd(dir, sizeof dir) ? dir : "?");
+    int rate, channels;
+    Uint16 format;
+    if (Mix_QuerySpec(&rate, &format, &channels))
+      note("audio %d %d\n", rate, channels);
   }
   return result;
 }
