@@ -11,6 +11,7 @@ import websocket   # Debian's python3-websocket
 
 WWW, BUILD = map(os.path.abspath, sys.argv[1:3])
 CAPTURE = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "capture", "capture")
+TONE = os.path.join(os.path.dirname(__file__), "..", "hardening", "corpus-mp3", "id3v2_xing_newline.mp3")
 KEPT = 144                       # the page counts frames from 1, the capture from 0
 BLOCK = 16                       # the pictures are compared as means of 16x16 blocks
 CLEAR = (26, 128, 178)           # the clear colour (0.1, 0.5, 0.7)
@@ -163,6 +164,22 @@ class WebPage(unittest.TestCase):
         print("\n".join(line for line in page.logs if line.startswith("frame rate")))
         self.assertEqual(page.errors, [])
 
+    def test_a_44_1_khz_soundtrack_with_tags_and_a_newline_plays(self):
+        # lame's ID3v2 tag and Xing frame, a fifth of a second of tone and a newline, written over the
+        # packed soundtrack once the runtime is up, before the intro reads it
+        tone, page = Path(TONE).read_bytes(), self.page
+        page.call("Page.addScriptToEvaluateOnNewDocument", source="""var tone = Uint8Array.from(atob('%s'),
+            c => c.charCodeAt(0)), module; Object.defineProperty(window, 'Module', { configurable: true,
+            get: () => module, set: m => { module = m; m.onRuntimeInitialized = () => FS.writeFile(
+            '/data/soundtrack.mp3', tone); } });""" % base64.b64encode(tone).decode())
+        page.call("Page.navigate", url=f"http://127.0.0.1:{self.port}/index.html?res=2")
+        self.assertTrue(wait_for(lambda: (page.eval("window.Module ? Module.framesShown : 0") or 0) > 0, START_S))
+        self.assertEqual(page.eval("FS.readFile('/data/soundtrack.mp3').length"), len(tone))
+        for kind in ("mousePressed", "mouseReleased"):
+            page.call("Input.dispatchMouseEvent", type=kind, x=400, y=300, button="left", clickCount=1)
+        self.assertTrue(wait_for(lambda: page.eval("!!Module.music && !Module.music[0].paused && "
+                                                   "Module.music[0].currentTime > 0"), EVENT_S), page.errors + page.logs)
+        self.assertEqual(page.errors, [])
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
