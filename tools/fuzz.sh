@@ -6,7 +6,8 @@
 # every BMP depth and layout and the crash inputs found so far; corpus-mp3 holds a fifth of a
 # second encoded by lame (layer III at all nine rates, mono, stereo, joint and dual channel) and
 # ffmpeg (layer II at its six rates), two silent layer I streams, a tagged file with a Xing frame,
-# two rates glued together, a file cut short and random bytes. What the fuzzer finds goes to
+# two rates glued together (also past tags), a file cut short, the tails and tags the check leaves
+# out (a newline, zeros, three bytes, Lyrics3, ID3v2 behind or twice in front) and random bytes. What the fuzzer finds goes to
 # build-fuzz/corpus-TARGET, crash inputs to build-fuzz/artifacts.
 # A crash ends the run with a non-zero status; turn its input into a test case and a corpus file.
 set -euo pipefail

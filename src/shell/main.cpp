@@ -10,7 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// the audio device: 32 kHz, signed 16-bit little-endian, stereo, 1024-sample chunks
+// the audio device: signed 16-bit little-endian, 1024-sample chunks, at the soundtrack's
+// own rate and channel count; 32 kHz stereo without one
 static const int    AUDIO_RATE     = 32000;
 static const Uint16 AUDIO_FORMAT   = AUDIO_S16LSB;
 static const int    AUDIO_CHANNELS = 2;
@@ -59,13 +60,18 @@ static void startLibraries()
     printf("SDL_Init: %s\n", SDL_GetError());
     Quit(1);
   }
-  if (Mix_OpenAudio(AUDIO_RATE, AUDIO_FORMAT, AUDIO_CHANNELS, AUDIO_CHUNK) == -1) {
+  // the mixer never converts the music: SDL 1.2's resamples only by factors of two, and under
+  // SDL2 a mono frame made stereo can outgrow the decoder's buffer
+  const Mp3Stream* music = readSoundtrack(SOUNDTRACK_PATH);
+  const int rate = music ? music->sampleRate : AUDIO_RATE;
+  const int channels = music ? music->channels : AUDIO_CHANNELS;
+  if (Mix_OpenAudio(rate, AUDIO_FORMAT, channels, AUDIO_CHUNK) == -1) {
     printf("Mix_OpenAudio: %s\n", SDL_GetError());
     Quit(1);
   }
 
   // a missing, broken or unplayable soundtrack leaves the intro silent, without a word
-  soundtrack = loadSoundtrack(SOUNDTRACK_PATH);
+  soundtrack = loadSoundtrack();
   if (soundtrack)
     Mix_PlayMusic(soundtrack, LOOP_FOREVER);
 }

@@ -41,18 +41,24 @@ struct Mp3Stream {
   int samples;              // per frame and channel
 };
 
-// Finds one consistent MPEG audio stream: frames back to back from the start
-// (after an ID3v2 tag) to the end (before APE and ID3v1 tags), all of one
-// version, layer, sample rate and channel count; the last may be cut short.
+// Finds one consistent MPEG audio stream: a chain of at least two whole frames
+// of one version, layer, sample rate and channel count, after any zero padding
+// and ID3v2, APE, Lyrics3 and ID3v1 tags. Whatever follows the chain is left
+// out, unless it is a frame of another format (past padding and tags).
 bool findMp3Stream(const Uint8* bytes, int size, Mp3Stream* stream);
 
 // Whether one decoded frame, converted for the audio device, fits the mixer's frame buffer.
 bool mixerHoldsFrame(const Mp3Stream& stream, int deviceRate, Uint16 deviceFormat, int deviceChannels);
 
-// The soundtrack as music, or null when the file is missing or is not a stream
-// the mixer can play safely. The second form reads any stream and closes it.
-Mix_Music* loadSoundtrack(const char* path);
-Mix_Music* loadSoundtrackFrom(SDL_RWops* rw);
+// Reads the soundtrack and checks it, before the audio device is open: its
+// stream, or null when it is missing or not a stream the mixer can play
+// safely. The second form reads any stream and closes it.
+const Mp3Stream* readSoundtrack(const char* path);
+const Mp3Stream* readSoundtrackFrom(SDL_RWops* rw);
+
+// The soundtrack read last, as music for the open device; null when there is
+// none or a frame converted to the device's format would not fit the mixer.
+Mix_Music* loadSoundtrack();
 
 //
 // event loop and frame pacing

@@ -18,6 +18,11 @@ static const int FRAME_HEADER = 4;
 static const int ID3V2_HEADER = 10;                 // "ID3", version, flags, syncsafe size; a footer repeats it
 static const int ID3V1_TAG    = 128;                // "TAG" and fixed fields at the very end
 static const int APE_FOOTER   = 32;                 // "APETAGEX", version, size, items, flags, reserved
+static const Uint32 APE_HAS_HEADER = 0x80000000u;   // flag bits of an APE header or footer
+static const Uint32 APE_IS_HEADER  = 0x20000000u;
+
+static Mp3Stream checkedStream;    // where the stream lies in soundtrackBytes, once checked
+static bool      haveStream;       // whether the last file read held one
 
 enum MpegVersion { MPEG_25 = 0, MPEG_RESERVED = 1, MPEG_2 = 2, MPEG_1 = 3 };
 enum MpegLayer   { LAYER_RESERVED = 0, LAYER_3 = 1, LAYER_2 = 2, LAYER_1 = 3 };
@@ -90,34 +95,86 @@ static Uint32 readLE32(const Uint8* p)
   return (Uint32)p[0] | (Uint32)p[1] << 8 | (Uint32)p[2] << 16 | (Uint32)p[3] << 24;
 }
 
-// Bytes of an ID3v2 tag at the start, 0 for none, -1 for a broken one.
-static int id3v2Length(const Uint8* bytes, int size)
+// Bytes of an ID3v2 tag at p, 0 for none or a broken one.
+static int id3v2Length(const Uint8* p, int room)
 {
-  if (size < ID3V2_HEADER || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3')
+  if (room < ID3V2_HEADER || p[0] != 'I' || p[1] != 'D' || p[2] != '3')
     return 0;
   int body = 0;
   for (int i = 6; i < ID3V2_HEADER; i++) {
-    if (bytes[i] & 0x80)
-      return -1;
-    body = body << 7 | bytes[i];
+    if (p[i] & 0x80)
+      return 0;
+    body = body << 7 | p[i];
   }
-  const bool footer = bytes[5] & 0x10;
+  const bool footer = p[5] & 0x10;
   const long length = ID3V2_HEADER + (long)body + (footer ? ID3V2_HEADER : 0);
-  return length <= size ? (int)length : -1;
+  return length <= room ? (int)length : 0;
+}
+
+// Bytes of an APE tag that opens with its header at p, 0 for none.
+static int apeLength(const Uint8* p, int room)
+{
+  if (room < APE_FOOTER || SDL_memcmp(p, "APETAGEX", 8) != 0 || !(readLE32(p + 20) & APE_IS_HEADER))
+    return 0;
+  const Uint64 length = (Uint64)readLE32(p + 12) + APE_FOOTER;   // items and footer, then the header
+  return length <= (Uint64)room ? (int)length : 0;
+}
+
+// Bytes of a Lyrics3 tag at p up to its closing word (version 2 or 1), 0 for none.
+static int lyrics3Length(const Uint8* p, int room)
+{
+  static const int BEGIN = 11, END = 9;   // "LYRICSBEGIN"; "LYRICS200" or "LYRICSEND"
+  if (room < BEGIN + END || SDL_memcmp(p, "LYRICSBEGIN", BEGIN) != 0)
+    return 0;
+  for (int i = BEGIN; i + END <= room; i++)
+    if (SDL_memcmp(p + i, "LYRICS200", END) == 0 || SDL_memcmp(p + i, "LYRICSEND", END) == 0)
+      return i + END;
+  return 0;
+}
+
+static int id3v1Length(const Uint8* p, int room)
+{
+  return room >= ID3V1_TAG && p[0] == 'T' && p[1] == 'A' && p[2] == 'G' ? ID3V1_TAG : 0;
+}
+
+static int zeroPadding(const Uint8* p, int room)
+{
+  int length = 0;
+  while (length < room && p[length] == 0)
+    length++;
+  return length;
+}
+
+// What may sit around the frames: each reader gives the bytes of its kind at p, or 0.
+static int (*const TAG_READERS[])(const Uint8* p, int room) = {
+  zeroPadding, id3v2Length, apeLength, lyrics3Length, id3v1Length,
+};
+
+// Where the next thing that is neither padding nor a whole tag begins, from at on.
+static int skipTags(const Uint8* bytes, int at, int end)
+{
+  for (bool skipped = true; skipped;) {
+    skipped = false;
+    for (auto tagLength : TAG_READERS) {
+      const int length = tagLength(bytes + at, end - at);
+      at += length;
+      skipped = skipped || length > 0;
+    }
+  }
+  return at;
 }
 
 // Where the audio ends once an APE tag and an ID3v1 tag behind it are taken off.
 static int endBeforeTags(const Uint8* bytes, int start, int end)
 {
-  if (end - start >= ID3V1_TAG && bytes[end - ID3V1_TAG] == 'T' && bytes[end - ID3V1_TAG + 1] == 'A' &&
-      bytes[end - ID3V1_TAG + 2] == 'G')
+  if (end - start >= ID3V1_TAG && id3v1Length(bytes + end - ID3V1_TAG, ID3V1_TAG))
     end -= ID3V1_TAG;
   if (end - start < APE_FOOTER)
     return end;
   const Uint8* footer = bytes + end - APE_FOOTER;
   if (SDL_memcmp(footer, "APETAGEX", 8) == 0) {
     const Uint32 flags = readLE32(footer + 20);
-    const Uint64 tag = (Uint64)readLE32(footer + 12) + ((flags & 0x80000000u) ? APE_FOOTER : 0);
+    const Uint64 tag = (Uint64)readLE32(footer + 12) + ((flags & APE_HAS_HEADER) ? APE_FOOTER : 0);
     if (tag >= APE_FOOTER && tag <= (Uint64)(end - start))
       end -= (int)tag;
   }
@@ -126,25 +183,23 @@ static int endBeforeTags(const Uint8* bytes, int start, int end)
 
 bool findMp3Stream(const Uint8* bytes, int size, Mp3Stream* stream)
 {
-  const int start = id3v2Length(bytes, size);
-  if (start < 0)
-    return false;
+  const int start = skipTags(bytes, 0, size);
   const int end = endBeforeTags(bytes, start, size);
 
   FrameHeader first = {}, h;
   int at = start, frames = 0;
-  while (end - at >= FRAME_HEADER && readFrameHeader(bytes + at, &h) && (frames == 0 || sameFormat(h, first))) {
+  while (end - at >= FRAME_HEADER && readFrameHeader(bytes + at, &h) && h.length <= end - at &&
+         (frames == 0 || sameFormat(h, first))) {
     if (frames == 0)
       first = h;
-    if (h.length > end - at)
-      break;   // the last frame cut short: hand over the whole ones before it
     at += h.length;
     frames++;
   }
-  // only a frame cut short may follow the chain; garbage or another format may not
-  const bool cutShort = end - at >= FRAME_HEADER && frames > 0 && readFrameHeader(bytes + at, &h) &&
-                        sameFormat(h, first) && h.length > end - at;
-  if (frames < MIN_FRAMES || (at != end && !cutShort))
+  // the mixer never sees what follows the chain, but a frame of another format there,
+  // behind padding and tags or not, means files glued together
+  const int next = skipTags(bytes, at, end);
+  const bool glued = end - next >= FRAME_HEADER && readFrameHeader(bytes + next, &h) && !sameFormat(h, first);
+  if (frames < MIN_FRAMES || glued)
     return false;
 
   stream->start      = start;
@@ -168,7 +223,7 @@ bool mixerHoldsFrame(const Mp3Stream& stream, int deviceRate, Uint16 deviceForma
 
 // Reads the whole stream into soundtrackBytes and closes it; -1 when it is
 // missing, unreadable or too large.
-static int readSoundtrack(SDL_RWops* rw)
+static int readWhole(SDL_RWops* rw)
 {
   if (!rw)
     return -1;
@@ -179,24 +234,27 @@ static int readSoundtrack(SDL_RWops* rw)
   return tooLarge ? -1 : size;
 }
 
-Mix_Music* loadSoundtrackFrom(SDL_RWops* rw)
+const Mp3Stream* readSoundtrackFrom(SDL_RWops* rw)
 {
-  const int size = readSoundtrack(rw);
-  Mp3Stream stream;
-  if (size < 0 || !findMp3Stream(soundtrackBytes, size, &stream))
-    return nullptr;
+  const int size = readWhole(rw);
+  haveStream = size >= 0 && findMp3Stream(soundtrackBytes, size, &checkedStream);
+  return haveStream ? &checkedStream : nullptr;
+}
 
+const Mp3Stream* readSoundtrack(const char* path)
+{
+  return readSoundtrackFrom(SDL_RWFromFile(path, "rb"));
+}
+
+Mix_Music* loadSoundtrack()
+{
   int rate, channels;
   Uint16 format;
-  if (!Mix_QuerySpec(&rate, &format, &channels) || !mixerHoldsFrame(stream, rate, format, channels))
+  if (!haveStream || !Mix_QuerySpec(&rate, &format, &channels) ||
+      !mixerHoldsFrame(checkedStream, rate, format, channels))
     return nullptr;
 
   // the mixer reads the bytes we checked, never the file again
-  SDL_RWops* checked = SDL_RWFromConstMem(soundtrackBytes + stream.start, stream.size);
+  SDL_RWops* checked = SDL_RWFromConstMem(soundtrackBytes + checkedStream.start, checkedStream.size);
   return checked ? Mix_LoadMUSType_RW(checked, MUS_MP3, 1) : nullptr;
-}
-
-Mix_Music* loadSoundtrack(const char* path)
-{
-  return loadSoundtrackFrom(SDL_RWFromFile(path, "rb"));
 }

@@ -3,7 +3,7 @@
 #   tools/with-xvfb.sh e2e.py INTRO REPO_ROOT [Class.test_name ...]
 # Every run gets a temporary working directory with its own data/ folder (the committed files
 # linked in, then the test's own written over them) and the menu answer in a file on stdin.
-import array, math, os, random, shutil, struct, subprocess, sys, tempfile, time, unittest
+import array, math, os, random, shutil, struct, subprocess, sys, tempfile, time, unittest, wave
 from collections import namedtuple
 from pathlib import Path
 from Xlib import display, error, X, XK, protocol
@@ -26,7 +26,9 @@ EVENT_S = 60                        # a key, a resize or a close to take effect
 # SDL 1.2 over SDL2 (sdl12-compat, under a window manager) draws into the intro's one window and
 # scales the picture into it when full screen; classic SDL 1.2 shows it unscaled in a child window
 COMPAT = os.environ.get("E2E_SDL") == "sdl12-compat"
-SECOND = 48000 * 2 * 2              # bytes in a second of 16-bit stereo at the highest rate a device takes
+# the disk driver's file: 16-bit samples at the mixer's rate and channel count (32 kHz stereo without a
+# soundtrack); SDL2 writes stereo, and at 44.1 kHz what is slower (as measured here)
+disk_format = lambda rate=32000, channels=2: (max(rate, 44100), 2) if COMPAT else (rate, channels)
 DISK_WARNING = (b"CRITICAL: You are using the SDL disk i/o audio driver!\nCRITICAL:  Writing to file [%s].\n"
                 if COMPAT else b"WARNING: You are using the SDL disk writer audio driver!\n Writing to file [%s].\n")
 
@@ -39,6 +41,34 @@ def solid_bmp(w, h, rgb, bits=24):
     row += b"\0" * (-len(row) % 4)
     return (b"BM" + struct.pack("<IHHIIiiHHIIiiII", 54 + len(row) * h, 0, 0, 54, 40, w, h, 1, bits, 0,
                                 len(row) * h, 2835, 2835, 0, 0) + row * h)
+
+
+def lame_tone(folder, rate, channels):
+    """A second of a 1 kHz tone encoded by lame at this rate, with an ID3v2 tag and a Xing frame in front."""
+    wav, mp3 = os.path.join(folder, "tone.wav"), os.path.join(folder, "tone.mp3")
+    with wave.open(wav, "wb") as w:
+        w.setnchannels(channels), w.setsampwidth(2), w.setframerate(rate)
+        w.writeframes(array.array("h", (round(12000 * math.sin(2 * math.pi * 1000 * i / rate))
+                                        for i in range(rate) for _ in range(channels))).tobytes())
+    subprocess.run(["lame", "--quiet", "-b", "64", "--resample", str(rate / 1000), "-m", "sm"[channels == 1],
+                    "--id3v2-only", "--tt", "tone", wav, mp3], check=True)
+    return Path(mp3).read_bytes()
+
+
+def tone_frequency(pcm, rate, channels):
+    """The frequency of a tone in the disk driver's file of 16-bit samples, from its first channel's
+    rising zero crossings over half a second, starting a tenth of a second into the sound."""
+    left = array.array("h", pcm[:len(pcm) // 2 * 2])[0::channels]
+    start = next(i for i, s in enumerate(left) if abs(s) > 1000) + rate // 10
+    window = left[start:start + rate // 2]
+    rising = [i + a / (a - b) for i, (a, b) in enumerate(zip(window, window[1:])) if a < 0 <= b]
+    return (len(rising) - 1) * rate / (rising[-1] - rising[0])
+
+
+def interposed(report):
+    """The settings that run the intro under the interposer, writing its report."""
+    return {"LD_PRELOAD": ":".join(filter(None, [os.environ.get("LD_PRELOAD"), INTERPOSER])),
+            "INTERPOSE_REPORT": report}
 
 
 def wait_for(cond, seconds, step=0.05):
@@ -216,41 +246,48 @@ class E2E(unittest.TestCase):
         self.key("Escape")
         self.finish(proc, err=err)
 
-    def music_of_run(self, data):
-        """Runs the intro on the disk audio driver: the first 2 s of what it played from its first loud
-        sample on, as 16-bit stereo, and the rate it played at; nothing when the device took 3 s of
-        silence after the first frame (the music starts before it). However far the driver's writer
-        runs ahead of the music, nothing is read by the clock."""
+    def disk_audio(self, data, seconds, window=True):
+        """Runs the intro on the disk audio driver: seconds of what it played from its first loud sample on,
+        with the rate and channels of the driver's file (the device the interposer reports); b"" when the
+        device took 3 s of silence after the first frame, by when the music has started if it will. However
+        far the driver's writer runs ahead of the music, nothing is timed by the clock."""
         folder = tempfile.mkdtemp(prefix="e2e-audio-")
         self.addCleanup(shutil.rmtree, folder)
         audio, report = os.path.join(folder, "audio.raw"), os.path.join(folder, "report")
-        # SDL2's disk writer keeps real time by default; classic SDL's runs free with no delay. The
-        # interposer notes the rate the device took: classic SDL's writer is handed exactly that
+        # SDL2's disk writer keeps real time by default; classic SDL's runs free with no delay
         env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio, "SDL_DISKAUDIODELAY": None if COMPAT else "0",
-               "LD_PRELOAD": ":".join(filter(None, [os.environ.get("LD_PRELOAD"), INTERPOSER])),
-               "INTERPOSE_REPORT": report}
-        proc, view = self.launch(data=data, env=env)
-        drawn = os.path.getsize(audio)
-        self.assertTrue(wait_for(lambda: os.path.getsize(audio) >= drawn + 3 * SECOND, START_S), "device stalled")
-        start = first_loud(Path(audio).read_bytes())
-        if start is not None:
-            self.assertTrue(wait_for(lambda: os.path.getsize(audio) >= start + 2 * SECOND, START_S))
-        self.quit(proc, err=DISK_WARNING % audio.encode())
-        hz = 44100 if COMPAT else harness.read_report(report).get("audio", (0,))[0]   # SDL2's writer resamples
-        return (b"", hz) if start is None else (Path(audio).read_bytes()[start:start + 2 * 4 * hz], hz)
+               **interposed(report)}
+        proc, view = self.launch(data=data, env=env, size=(640, 480) if window else None)
+        drawn = window and os.path.getsize(audio)
+
+        def heard():
+            device = os.path.exists(report) and harness.read_report(report).get("audio")
+            rate, channels = disk_format(*device) if device else disk_format()   # no music: the default
+            pcm = Path(audio).read_bytes() if os.path.exists(audio) else b""
+            start = first_loud(pcm, 2 * channels)
+            if start is None:
+                return window and len(pcm) >= drawn + 3 * rate * 2 * channels and (b"", rate, channels)
+            end = start + int(seconds * rate) * 2 * channels
+            return device and len(pcm) >= end and (pcm[start:end], rate, channels)
+        got = wait_for(heard, START_S)
+        self.assertTrue(got, "not %s s of audio" % seconds)
+        if window:
+            self.quit(proc, err=DISK_WARNING % audio.encode())
+        self.end_intros()
+        return got
 
 
-def first_loud(pcm, level=64):
-    """Where the first stereo frame of 16-bit sound with a sample of at least this level starts, in bytes."""
-    samples = array.array("h", pcm[:len(pcm) // 4 * 4])
-    quiet = (len(pcm) - len(pcm.lstrip(b"\0"))) // 4 * 2   # a silent device writes zeros
-    return next((i // 2 * 4 for i in range(quiet, len(samples)) if abs(samples[i]) >= level), None)
+def first_loud(pcm, frame, level=64):
+    """Where the first frame of 16-bit samples with one of at least this level starts, in bytes."""
+    samples = array.array("h", pcm[:len(pcm) // frame * frame])
+    quiet = (len(pcm) - len(pcm.lstrip(b"\0"))) // 2   # a silent device writes zeros
+    return next((i * 2 // frame * frame for i in range(quiet, len(samples)) if abs(samples[i]) >= level), None)
 
 
-def decoded(mp3, seconds, hz):
-    """The first seconds of an MP3 as 16-bit stereo at hz, decoded by ffmpeg."""
+def decoded(mp3, seconds, rate):
+    """The first seconds of an MP3 as 16-bit stereo at rate, decoded by ffmpeg."""
     return subprocess.run(["ffmpeg", "-v", "error", "-t", str(seconds), "-i", mp3, "-f", "s16le", "-ac", "2",
-                           "-ar", str(hz), "-"], capture_output=True, check=True).stdout
+                           "-ar", str(rate), "-"], capture_output=True, check=True).stdout
 
 
 def rms(pcm):
@@ -258,9 +295,9 @@ def rms(pcm):
     return math.sqrt(sum(s * s for s in samples) / max(len(samples), 1))
 
 
-def envelope(pcm, hz, ms=10):
-    """The loudness of every ms of 16-bit stereo at hz: what a listener follows, whichever decoder made it."""
-    step = 4 * hz * ms // 1000
+def envelope(pcm, rate, ms=10):
+    """The loudness of every ms of 16-bit stereo: what a listener follows, whichever decoder made it."""
+    step = 4 * rate * ms // 1000
     return [rms(pcm[i:i + step]) for i in range(0, len(pcm) - step + 1, step)]
 
 
@@ -372,13 +409,13 @@ class Picture(E2E):
         self.quit(proc)
 
     def test_soundtrack_reaches_the_audio_device(self):
-        played, hz = self.music_of_run({})
-        own = decoded(os.path.join(DATA, "soundtrack.mp3"), 3, hz)
-        own = own[first_loud(own):]
+        played, rate, channels = self.disk_audio({}, 2)
+        own = decoded(os.path.join(DATA, "soundtrack.mp3"), 3, rate)
+        own = own[first_loud(own, 4):]
         # loud, and the soundtrack itself at its own speed: every 10 ms as loud as in the file
-        self.assertEqual(2 * 4 * hz, len(played))
+        self.assertEqual((2 * 4 * rate, 2), (len(played), channels))
         self.assertGreater(rms(played), 1000)
-        self.assertGreater(correlation(envelope(played, hz), envelope(own, hz)), 0.9)
+        self.assertGreater(correlation(envelope(played, rate), envelope(own, rate)), 0.9)
 
 
 class BadData(E2E):
@@ -402,7 +439,30 @@ class BadData(E2E):
         for name, mp3 in [("random bytes", random.Random(40).randbytes(100000)), ("two rates glued", glued),
                           ("empty", b"")]:
             with self.subTest(name):
-                self.assertEqual(b"", self.music_of_run({"soundtrack.mp3": mp3})[0])
+                self.assertEqual(b"", self.disk_audio({"soundtrack.mp3": mp3}, 2)[0])
+
+
+class Soundtracks(E2E):
+    def test_every_rate_plays_at_its_true_pitch_whatever_trails_it(self):
+        tmp = tempfile.mkdtemp(prefix="e2e-tone-")
+        self.addCleanup(shutil.rmtree, tmp)
+        id3v2, id3v1 = b"ID3\x04\x00\x00\x00\x00\x00\x14" + b"x" * 20, b"TAG" + b" " * 125
+        lyrics3 = b"LYRICSBEGININD00003110000022LYRICS200"
+        front, behind = lambda tag: lambda mp3: tag + mp3, lambda tail: lambda mp3: mp3 + tail
+        # every file: lame's ID3v2 tag and Xing frame, then the frames; each row adds something around them
+        for rate, channels, name, wrap in [
+                (8000, 1, "newline", behind(b"\n")),             (8000, 2, "16 zero bytes", behind(bytes(16))),
+                (11025, 1, "3 bytes", behind(b"\xff\xfb\x90")),  (11025, 2, "Lyrics3, ID3v1", behind(lyrics3 + id3v1)),
+                (12000, 1, "ID3v2 behind", behind(id3v2)),        (12000, 2, "two ID3v2", front(id3v2)),
+                (16000, 1, "zeros after ID3v2", front(id3v2 + bytes(100))), (16000, 2, "newline", behind(b"\n")),
+                (22050, 1, "16 zero bytes", behind(bytes(16))),   (22050, 2, "3 bytes", behind(b"\xff\xfb\x90")),
+                (24000, 1, "Lyrics3, ID3v1", behind(lyrics3 + id3v1)), (24000, 2, "ID3v2 behind", behind(id3v2)),
+                (32000, 1, "two ID3v2", front(id3v2)),            (32000, 2, "zeros after ID3v2", front(id3v2 + bytes(100))),
+                (44100, 1, "newline", behind(b"\n")),             (44100, 2, "newline", behind(b"\n")),
+                (48000, 1, "16 zero bytes", behind(bytes(16))),   (48000, 2, "Lyrics3, ID3v1", behind(lyrics3 + id3v1))]:
+            with self.subTest(rate=rate, channels=channels, around=name):
+                sound = self.disk_audio({"soundtrack.mp3": wrap(lame_tone(tmp, rate, channels))}, 1, window=False)
+                self.assertAlmostEqual(tone_frequency(*sound), 1000, delta=10)
 
 
 class LongRuns(E2E):
@@ -410,9 +470,7 @@ class LongRuns(E2E):
     def run_interposed(self, settings, prefix=(), seconds=120, watch=lambda proc: None):
         report = os.path.join(tempfile.mkdtemp(prefix="e2e-report-"), "report")
         self.addCleanup(shutil.rmtree, os.path.dirname(report))
-        preload = ":".join(filter(None, [os.environ.get("LD_PRELOAD"), INTERPOSER]))
-        proc, _ = self.launch(b"1\n", env={"LD_PRELOAD": preload, "INTERPOSE_REPORT": report, **settings},
-                              size=None, prefix=prefix)
+        proc, _ = self.launch(b"1\n", env={**interposed(report), **settings}, size=None, prefix=prefix)
         watch(proc)
         self.assertTrue(wait_for(lambda: proc.poll() is not None, seconds, 1), "still running")
         self.assertEqual((0, b""), (proc.returncode, self.output(proc)[1]))

@@ -14,6 +14,7 @@ TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "to
 CAPTURE = os.path.join(TOOLS, "capture", "capture")
 sys.path.insert(0, TOOLS)
 import harness                   # chromium and the local web server
+TONE = os.path.join(os.path.dirname(__file__), "..", "hardening", "corpus-mp3", "id3v2_xing_newline.mp3")
 KEPT = 144                       # the page counts frames from 1, the capture from 0
 BLOCK = 16                       # the pictures are compared as means of 16x16 blocks
 CLEAR = (26, 128, 178)           # the clear colour (0.1, 0.5, 0.7)
@@ -269,6 +270,23 @@ class WebPage(unittest.TestCase):
         # the intro's own resize path sets the viewport, nothing else on the page does
         viewport(page, 1000, 700)
         self.assertTrue(wait_for(lambda: page.eval(gl_viewport) == "0,0,1000,700", EVENT_S), page.eval(gl_viewport))
+        self.assertEqual(page.errors, [])
+
+    def test_a_44_1_khz_soundtrack_with_tags_and_a_newline_plays(self):
+        # lame's ID3v2 tag and Xing frame, a fifth of a second of tone and a newline, written over the
+        # packed soundtrack once the runtime is up, before the intro reads it
+        tone, page = Path(TONE).read_bytes(), self.page
+        page.call("Page.addScriptToEvaluateOnNewDocument", source="""var tone = Uint8Array.from(atob('%s'),
+            c => c.charCodeAt(0)), module; Object.defineProperty(window, 'Module', { configurable: true,
+            get: () => module, set: m => { module = m; m.onRuntimeInitialized = () => FS.writeFile(
+            '/data/soundtrack.mp3', tone); } });""" % base64.b64encode(tone).decode())
+        page.call("Page.navigate", url=f"{self.site}index.html?res=2")
+        self.assertTrue(wait_for(lambda: (page.eval("window.Module ? Module.framesShown : 0") or 0) > 0, START_S))
+        self.assertEqual(page.eval("FS.readFile('/data/soundtrack.mp3').length"), len(tone))
+        for kind in ("mousePressed", "mouseReleased"):
+            page.call("Input.dispatchMouseEvent", type=kind, x=400, y=300, button="left", clickCount=1)
+        self.assertTrue(wait_for(lambda: page.eval("!!Module.music && !Module.music[0].paused && "
+                                                   "Module.music[0].currentTime > 0"), EVENT_S), page.errors + page.logs)
         self.assertEqual(page.errors, [])
 
 
