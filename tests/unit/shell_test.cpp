@@ -1,4 +1,4 @@
-// shell_test.cpp -- the shell's decisions: menu answers, the flag word, frame pacing and keys
+// shell_test.cpp -- the shell's decisions: menu answers and the flag word (the pacing: e2e.LongRuns)
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>
@@ -57,14 +57,4 @@ TEST(VideoFlags, HardwareBlitsAloneAddTheAcceleratedFlag)
   EXPECT_EQ(videoFlagsFor(&info), 0x20000017);
   info.blit_hw = 1;
   EXPECT_EQ(videoFlagsFor(&info), 0x20000117);
-}
-
-TEST(FramePacing, AFrameIsDueFromTwentyOneMillisecondsOn)
-{
-  struct Case { Uint32 last, now; bool due; };
-  const Case cases[] = {
-    { 0, 20, false }, { 0, 21, true }, { 1000, 1020, false }, { 1000, 1021, true }, { 1000, 5000, true },
-  };   // the wrap points, in the real intro: e2e.LongRuns
-  for (const Case& c : cases)
-    EXPECT_EQ(frameDue(c.now, c.last), c.due) << c.last << " -> " << c.now;
 }
