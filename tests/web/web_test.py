@@ -90,7 +90,7 @@ class Page:
         shown = lambda: self.eval("window.Module && Module.framesShown")
         self.call("Input.dispatchKeyEvent", type="keyDown", key=name, code=code, windowsVirtualKeyCode=keycode)
         down = shown()
-        wait_for(lambda: not down or shown() in (None, 0) or shown() >= down + 2, EVENT_S)
+        wait_for(lambda: (lambda now: not down or not now or now >= down + 2)(shown()), EVENT_S)
         self.call("Input.dispatchKeyEvent", type="keyUp", key=name, code=code, windowsVirtualKeyCode=keycode)
 
 
