@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# capture_test.sh -- the capture tool on the unmodified intro
-#   capture_test.sh repeatable|release|size|whole INTRO INTERPOSER SOURCE_DIR BINARY_DIR
-# repeatable: one frame every 21 virtual ms with the music from tick 0, the same frames twice,
-#             other frames for another seed; a progress line only on a terminal
-# release:    the installed release, started from another folder by its launcher or as the bare
-#             intro, captures what the build does; a link to the launcher starts it too
-# size:       a resize to a menu size draws what opening at that size draws, from the first frame
-# whole:      one pass of a short soundtrack ends before its loop point, faded out
+# capture_test.sh repeatable|release|size|whole INTRO INTERPOSER SOURCE_DIR BINARY_DIR -- the capture tool
+# on the unmodified intro: frame-exact and repeatable; the installed release from another folder (launcher,
+# a link to it, bare intro) captures what the build does; a resize draws what opening at that size draws;
+# one pass of a short soundtrack ends before its loop point, faded out
 set -euo pipefail
 
 intro=$2 lib=$3 source=$4 binary=$5
@@ -16,7 +12,7 @@ failed=0
 check() {   # check WHAT COMMAND...: runs the command, names WHAT when it fails
   "${@:2}" || { echo "FAILED: $1"; failed=1; }
 }
-capture() {   # capture NAME OPTIONS...: frames to $tmp/NAME.md5, the report to $tmp/NAME.report, output to NAME.out
+capture() {   # capture NAME OPTIONS...: to $tmp/NAME.mp4, .md5, .report and .out
   local name=$1
   shift
   "$source/tools/capture/capture" --intro "$intro" --lib "$lib" --dir "$source" -o "$tmp/$name.mp4" \
@@ -42,9 +38,7 @@ repeatable)
     -o "$tmp/seed7.mp4" --framemd5 "$tmp/seed7.md5" -r 1 -d 0.1 --seed 7)" /dev/null >"$tmp/seed7.out"
   check "a progress line on a terminal" grep -q 'capture: [0-9]*/4 frames, .* frames/s, .* elapsed, .* left' "$tmp/seed7.out"
   check "only the summary otherwise" [ "$(sed 's/ in .*//' "$tmp/first.out")" = "capture: 47 frames at 320x240 (0.987 s)" ]
-  check "47 frames, identical in both captures" [ "$(digests first | wc -l)" = 47 ]
   check "the same frames twice" [ "$(digests first)" = "$(digests second)" ]
-  # a capture of a still picture would pass the comparison trivially
   check "the picture is upright: the logo's band is brighter than the floor" \
     [ "$(brightness first 0 320:60:0:20)" -gt $(($(brightness first 0 320:60:0:180) + 20)) ]
   check "the frames move" [ "$(digests first | head -1)" != "$(digests first | tail -1)" ]
@@ -58,10 +52,7 @@ repeatable)
 release)
   prefix=$tmp/neonfjord-intro
   cmake --install "$binary" --component release --prefix "$prefix" >/dev/null
-  for file in logo.bmp bounce.bmp spark.bmp font.bmp bg.bmp soundtrack.mp3; do
-    check "the release carries data/$file" cmp -s "$prefix/data/$file" "$source/data/$file"
-  done
-  check "the release starts from its launcher" [ -x "$prefix/intro" -a -x "$prefix/neonfjord.sh" ]
+  check "the release carries data/ whole" diff -rq "$prefix/data" "$source/data"
   mkdir "$tmp/elsewhere" "$tmp/bin"
   ln -s "$prefix/neonfjord.sh" "$tmp/bin/neonfjord"
   capture built -r 1 -d 0.1
@@ -72,11 +63,10 @@ release)
     check "$run: the music plays from the release's own folder" [ "$(report $run | tail -1)" = "0 $prefix" ]
     check "$run: the release draws what the build draws" [ "$(digests $run)" = "$(digests built)" ]
   done
-  # the same intro without its data draws another picture: the launcher did find data/
   # no display: the intro shows its menu, then fails on the video, so the link found it
   check "a link to the launcher starts the intro" \
     sh -c 'cd "$2" && echo 2 | env -u DISPLAY "$1" 2>/dev/null | grep -q "Choose resolution"' - "$tmp/bin/neonfjord" "$tmp/elsewhere"
-  check "without data/ the picture differs" [ "$(digests lost)" != "$(digests built)" ]
+  check "without data/ the picture differs, so the launcher did find it" [ "$(digests lost)" != "$(digests built)" ]
   ;;
 size)
   capture opened -r 1 -d 0.2
