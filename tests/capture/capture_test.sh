@@ -1,24 +1,17 @@
 #!/usr/bin/env bash
-# capture_test.sh -- the capture tool on the unmodified intro
-#   capture_test.sh repeatable|release|size|whole INTRO INTERPOSER SOURCE_DIR BINARY_DIR
-# repeatable: one frame every 21 virtual ms with the music from tick 0, the same frames twice,
-#             other frames for another seed; a progress line only on a terminal
-# release:    the installed release, started from another folder by its launcher or as the bare
-#             intro, captures what the build does; a link to the launcher starts it too
-# size:       a resize to a menu size draws what opening at that size draws, from the first frame
-# whole:      one pass of a short soundtrack ends before its loop point, faded out
+# capture_test.sh repeatable|release|whole INTRO INTERPOSER SOURCE_DIR BINARY_DIR -- the capture tool on the
+# unmodified intro: frame-exact and repeatable, and a resize draws what opening at that size draws; the installed
+# release from another folder (launcher, a link to it, bare intro) captures what the build does; one pass of a
+# short soundtrack ends before its loop point, faded out
 set -euo pipefail
 
 intro=$2 lib=$3 source=$4 binary=$5
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failed=0
-check() {   # check WHAT COMMAND...: runs the command, names WHAT when it fails
-  "${@:2}" || { echo "FAILED: $1"; failed=1; }
-}
-capture() {   # capture NAME OPTIONS...: frames to $tmp/NAME.md5, the report to $tmp/NAME.report, output to NAME.out
-  local name=$1
-  shift
+check() { "${@:2}" || { echo "FAILED: $1"; failed=1; }; }   # check WHAT COMMAND...: names WHAT when it fails
+capture() {   # capture NAME OPTIONS...: to $tmp/NAME.mp4, .md5, .report and .out
+  local name=$1; shift
   "$source/tools/capture/capture" --intro "$intro" --lib "$lib" --dir "$source" -o "$tmp/$name.mp4" \
     --framemd5 "$tmp/$name.md5" --report "$tmp/$name.report" "$@" >"$tmp/$name.out" 2>&1 ||
     { cat "$tmp/$name.out"; echo "FAILED: capture $name"; exit 1; }
@@ -37,14 +30,11 @@ case $1 in
 repeatable)
   capture first -r 1 -d 1
   capture second -r 1 -d 1
-  # on a terminal (script gives it one) the progress line shows; elsewhere only the summary
   script -qec "$(printf '%q ' "$source/tools/capture/capture" --intro "$intro" --lib "$lib" --dir "$source" \
     -o "$tmp/seed7.mp4" --framemd5 "$tmp/seed7.md5" -r 1 -d 0.1 --seed 7)" /dev/null >"$tmp/seed7.out"
   check "a progress line on a terminal" grep -q 'capture: [0-9]*/4 frames, .* frames/s, .* elapsed, .* left' "$tmp/seed7.out"
   check "only the summary otherwise" [ "$(sed 's/ in .*//' "$tmp/first.out")" = "capture: 47 frames at 320x240 (0.987 s)" ]
-  check "47 frames, identical in both captures" [ "$(digests first | wc -l)" = 47 ]
   check "the same frames twice" [ "$(digests first)" = "$(digests second)" ]
-  # a capture of a still picture would pass the comparison trivially
   check "the picture is upright: the logo's band is brighter than the floor" \
     [ "$(brightness first 0 320:60:0:20)" -gt $(($(brightness first 0 320:60:0:180) + 20)) ]
   check "the frames move" [ "$(digests first | head -1)" != "$(digests first | tail -1)" ]
@@ -54,14 +44,14 @@ repeatable)
   check "H.264 High 4:2:0 at 320x240 and 1000/21 frames a second, with stereo AAC at 48 kHz of the same length" \
     [ "$(streams first)" = "$(printf 'h264,High,320,240,yuv420p,1000/21,0.987000\naac,LC,48000,2,0/0,0.987000')" ]
   check "the index comes first, so a player starts before the download ends" grep -qa moov <(head -c 64 "$tmp/first.mp4")
+  capture resized -r 2 -d 0.2 --size 320x240
+  check "a resize to 320x240 draws what opening at 320x240 draws" \
+    [ "$(digests resized)" = "$(digests first | head -n "$(digests resized | wc -l)")" ]
   ;;
 release)
   prefix=$tmp/neonfjord-intro
   cmake --install "$binary" --component release --prefix "$prefix" >/dev/null
-  for file in logo.bmp bounce.bmp spark.bmp font.bmp bg.bmp soundtrack.mp3; do
-    check "the release carries data/$file" cmp -s "$prefix/data/$file" "$source/data/$file"
-  done
-  check "the release starts from its launcher" [ -x "$prefix/intro" -a -x "$prefix/neonfjord.sh" ]
+  check "the release carries data/ whole" diff -rq "$prefix/data" "$source/data"
   mkdir "$tmp/elsewhere" "$tmp/bin"
   ln -s "$prefix/neonfjord.sh" "$tmp/bin/neonfjord"
   capture built -r 1 -d 0.1
@@ -72,16 +62,10 @@ release)
     check "$run: the music plays from the release's own folder" [ "$(report $run | tail -1)" = "0 $prefix" ]
     check "$run: the release draws what the build draws" [ "$(digests $run)" = "$(digests built)" ]
   done
-  # the same intro without its data draws another picture: the launcher did find data/
   # no display: the intro shows its menu, then fails on the video, so the link found it
   check "a link to the launcher starts the intro" \
     sh -c 'cd "$2" && echo 2 | env -u DISPLAY "$1" 2>/dev/null | grep -q "Choose resolution"' - "$tmp/bin/neonfjord" "$tmp/elsewhere"
-  check "without data/ the picture differs" [ "$(digests lost)" != "$(digests built)" ]
-  ;;
-size)
-  capture opened -r 1 -d 0.2
-  capture resized -r 2 -d 0.2 --size 320x240
-  check "a resize to 320x240 draws what opening at 320x240 draws" [ "$(digests resized)" = "$(digests opened)" ]
+  check "without data/ the picture differs, so the launcher did find it" [ "$(digests lost)" != "$(digests built)" ]
   ;;
 whole)
   mkdir -p "$tmp/show/data"
@@ -96,6 +80,6 @@ whole)
   check "the sound fades out" [ "$(peak_db whole 1.65)" -lt $(($(peak_db whole 1.0) - 20)) ]
   ;;
 *)
-  echo "usage: capture_test.sh repeatable|release|size|whole INTRO INTERPOSER SOURCE_DIR BINARY_DIR" >&2; exit 2 ;;
+  echo "usage: capture_test.sh repeatable|release|whole INTRO INTERPOSER SOURCE_DIR BINARY_DIR" >&2; exit 2 ;;
 esac
 exit $failed
