@@ -5,6 +5,7 @@
 # linked in, then the test's own written over them) and the menu answer in a file on stdin.
 import array, math, os, random, shutil, struct, subprocess, sys, tempfile, time, unittest, wave
 from collections import namedtuple
+from statistics import correlation
 from pathlib import Path
 from Xlib import display, error, X, XK, protocol
 from Xlib.ext import xtest
@@ -246,7 +247,7 @@ class E2E(unittest.TestCase):
         self.key("Escape")
         self.finish(proc, err=err)
 
-    def disk_audio(self, data, seconds, window=True):
+    def disk_audio(self, data, seconds):
         """Runs the intro on the disk audio driver: seconds of what it played from its first loud sample on,
         with the rate and channels of the driver's file (the device the interposer reports); b"" when the
         device took 3 s of silence after the first frame, by when the music has started if it will. However
@@ -257,8 +258,8 @@ class E2E(unittest.TestCase):
         # SDL2's disk writer keeps real time by default; classic SDL's runs free with no delay
         env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio, "SDL_DISKAUDIODELAY": None if COMPAT else "0",
                **interposed(report)}
-        proc, view = self.launch(data=data, env=env, size=(640, 480) if window else None)
-        drawn = window and os.path.getsize(audio)
+        proc, view = self.launch(data=data, env=env)
+        drawn = os.path.getsize(audio)
 
         def heard():
             device = os.path.exists(report) and harness.read_report(report).get("audio")
@@ -266,14 +267,12 @@ class E2E(unittest.TestCase):
             pcm = Path(audio).read_bytes() if os.path.exists(audio) else b""
             start = first_loud(pcm, 2 * channels)
             if start is None:
-                return window and len(pcm) >= drawn + 3 * rate * 2 * channels and (b"", rate, channels)
+                return len(pcm) >= drawn + 3 * rate * 2 * channels and (b"", rate, channels)
             end = start + int(seconds * rate) * 2 * channels
             return device and len(pcm) >= end and (pcm[start:end], rate, channels)
         got = wait_for(heard, START_S)
         self.assertTrue(got, "not %s s of audio" % seconds)
-        if window:
-            self.quit(proc, err=DISK_WARNING % audio.encode())
-        self.end_intros()
+        self.quit(proc, err=DISK_WARNING % audio.encode())
         return got
 
 
@@ -301,14 +300,6 @@ def envelope(pcm, rate, ms=10):
     return [rms(pcm[i:i + step]) for i in range(0, len(pcm) - step + 1, step)]
 
 
-def correlation(a, b):
-    n = min(len(a), len(b))
-    a, b = a[:n], b[:n]
-    ma, mb = sum(a) / n, sum(b) / n
-    spread = math.sqrt(sum((x - ma) ** 2 for x in a) * sum((y - mb) ** 2 for y in b))
-    return sum((x - ma) * (y - mb) for x, y in zip(a, b)) / spread if spread else 0
-
-
 class Menu(E2E):
     def test_answer_picks_the_size_centred_full_screen(self):
         for answer, w, h in [(b"1\n", 320, 240), (b"2\n", 640, 480), (b"3\n", 1024, 768), (b"x\n", 640, 480)]:
@@ -330,13 +321,6 @@ class Failures(E2E):
     def test_no_display(self):
         proc, _ = self.launch(env={"DISPLAY": None, "SDL_VIDEODRIVER": "x11"}, size=None)
         self.finish(proc, 1, err=b"Video initialization failed: No available video device\n")
-
-    def test_no_audio_device(self):
-        proc, _ = self.launch(env={"SDL_AUDIODRIVER": "nosuchdriver"}, size=None)
-        self.finish(proc, 1, out=MENU + b"Mix_OpenAudio: No available audio device\n")
-        self.x().sync()
-        maps = [self.dpy.next_event().type for _ in range(self.dpy.pending_events())]
-        self.assertNotIn(X.MapNotify, maps, "a window was shown")
 
 
 class Window(E2E):
@@ -411,7 +395,7 @@ class Picture(E2E):
     def test_soundtrack_reaches_the_audio_device(self):
         played, rate, channels = self.disk_audio({}, 2)
         own = decoded(os.path.join(DATA, "soundtrack.mp3"), 3, rate)
-        own = own[first_loud(own, 4):]
+        own = own[first_loud(own, 4):][:len(played)]
         # loud, and the soundtrack itself at its own speed: every 10 ms as loud as in the file
         self.assertEqual((2 * 4 * rate, 2), (len(played), channels))
         self.assertGreater(rms(played), 1000)
@@ -461,7 +445,8 @@ class Soundtracks(E2E):
                 (44100, 1, "newline", behind(b"\n")),             (44100, 2, "newline", behind(b"\n")),
                 (48000, 1, "16 zero bytes", behind(bytes(16))),   (48000, 2, "Lyrics3, ID3v1", behind(lyrics3 + id3v1))]:
             with self.subTest(rate=rate, channels=channels, around=name):
-                sound = self.disk_audio({"soundtrack.mp3": wrap(lame_tone(tmp, rate, channels))}, 1, window=False)
+                sound = self.disk_audio({"soundtrack.mp3": wrap(lame_tone(tmp, rate, channels))}, 1)
+                self.assertTrue(sound[0], "silent")
                 self.assertAlmostEqual(tone_frequency(*sound), 1000, delta=10)
 
 
