@@ -12,8 +12,8 @@ cd "$(dirname "$0")/.."
 
 RUN_SECONDS=${BENCH_SECONDS:-20}
 STARTUP_RUNS=${BENCH_STARTUP_RUNS:-10}
-STARTUP_ANSWER=2          # 640x480
-PROFILE_ANSWER=3          # 1024x768, the most pixels
+STARTUP_ANSWER=2          # the menu answer of the start-up runs
+PROFILE_ANSWER=3          # the menu's largest size: the most pixels
 PROFILE_SECONDS=10
 WHATIF_SETTING=LP_NUM_THREADS=4   # more rasteriser threads than cores: the runs that close the gap
 OUT=${BENCH_OUT:-bench-out}
