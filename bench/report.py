@@ -1,9 +1,10 @@
-#!/usr/bin/env python3
-# report.py -- report.py DIR PAGE.md: writes the performance page from what tools/bench.sh left in DIR:
+#!/usr/bin/python3
+# report.py -- PYTHONPATH=tools bench/report.py DIR PAGE.md: writes the performance page from what
+# tools/bench.sh left in DIR:
 #   machine.txt       "key: value" lines describing the machine, shown as they stand
 #   commands.txt      the commands the run used, shown as they stand
 #   frame.json        the frame benchmark's JSON output
-#   run-<answer>.txt  interposer report (tools/interpose) of a run at that menu answer (1, 2, 3),
+#   run-<answer>.txt  interposer report (tools/interpose) of a run at each menu answer,
 #                     with the driver's "xvfb_cpu_ns" line after it
 #   whatif-*.txt      the same for runs with one setting changed; whatif-*.label names the change
 #   startup-<n>.txt   reports of short runs at 640x480, for the start-up figures
@@ -19,10 +20,9 @@ import math
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-import harness   # noqa: E402
+import harness
 
-FRAME_GAP_MS = harness.FRAME_MS      # the pacing: frames start at least this far apart
+FRAME_MS = harness.FRAME_MS          # the pacing: frames start at least this far apart
 FPS_LIMIT = harness.FPS_LIMIT        # 47.6
 FPS_TARGET = 46.0
 MEDIAN_TARGET_MS = (21.0, 22.0)
@@ -30,7 +30,6 @@ P99_TARGET_MS = 25.0
 LATE_FRAME_MS = 25.0                 # an interval longer than this is a late frame
 FRAME_CPU_TARGET_US = 20.0
 STARTUP_TARGET_MS = 300.0
-STARTUP_SIZE = "640x480"
 
 # each step runs from the mark before it to its own mark; the first from the exec
 STARTUP_STEPS = [
@@ -108,10 +107,10 @@ def summarize(path, setting=""):
     }
 
 
-def startup_split(path):
+def startup_split(path, size):
     r = read_report(path)
-    if r.get("size") != STARTUP_SIZE:
-        fail(f"{path}: ran at {r.get('size')}, not {STARTUP_SIZE}")
+    if r.get("size") != size:
+        fail(f"{path}: ran at {r.get('size')}, not {size} as the first run did")
     steps, previous = [], 0
     for mark, step in STARTUP_STEPS:
         if mark not in r["marks"]:
@@ -136,7 +135,7 @@ def runs_section(runs):
     out = ["## The real intro at each menu resolution\n",
            f"Each run lasts {runs[0]['window_s']:.0f} s from its first frame, on Xvfb with Mesa's software renderer, "
            "the soundtrack decoding through SDL's dummy audio driver. The limit is one frame per "
-           f"{FRAME_GAP_MS:.0f} ms, {FPS_LIMIT:.1f} frames per second. Intervals are between returns from the "
+           f"{FRAME_MS} ms, {FPS_LIMIT:.1f} frames per second. Intervals are between returns from the "
            "buffer swap, as the picture is presented.\n",
            "| Figure | Target | " + " | ".join(s["size"] for s in runs) + " |",
            "|---|---|" + "---|" * len(runs)]
@@ -209,7 +208,7 @@ def capture_section(folder):
     if not rows:
         return []
     return ["\n## The capture tool\n",
-            "`tools/capture/capture --size WxH -d SECONDS`, the intro on its virtual clock under its own Xvfb, every "
+            "`tools/capture.py --size WxH -d SECONDS`, the intro on its virtual clock under its own Xvfb, every "
             f"frame read back and encoded (x264 `superfast`, CRF 16). The video plays at {FPS_LIMIT:.1f} frames per second, so a "
             "capture above that runs faster than real time. *Captured* counts the whole command, start-up and the "
             "soundtrack's encoding included; *steady* runs from the first frame to the last. Per frame: *render* waits "
@@ -228,15 +227,17 @@ def misses(runs, whatifs, frame_us, startup, cores):
         size = s["size"]
         if s["fps"] < FPS_TARGET:
             notes.append(f"{size}: {s['fps']:.2f} frames per second. The swap takes {s['swap_median']:.2f} ms at "
-                         f"the median, so draw and swap together pass the {FRAME_GAP_MS:.0f} ms gap and the pacing "
+                         f"the median, so draw and swap together pass the {FRAME_MS} ms gap and the pacing "
                          "waits on the renderer.")
         if s["median"] < MEDIAN_TARGET_MS[0]:
-            notes.append(f"{size}: median interval {s['median']:.2f} ms, under 21 ms. The pacing counts whole ticks "
-                         "of SDL's millisecond counter, and a tick reading lies up to 1 ms behind the real time, so a "
-                         "gap of 21 ticks lasts from just over 20 ms to 22 ms of real time; the start-to-start median "
+            notes.append(f"{size}: median interval {s['median']:.2f} ms, under {MEDIAN_TARGET_MS[0]:.0f} ms. The "
+                         "pacing counts whole ticks of SDL's millisecond counter, and a tick reading lies up to 1 ms "
+                         f"behind the real time, so a gap of {FRAME_MS} ticks lasts from just over {FRAME_MS - 1} ms "
+                         f"to {FRAME_MS + 1} ms of real time; the start-to-start median "
                          f"was {s['pacing_median']:.2f} ms. This is the counter's resolution, not lost time.")
         if s["median"] > MEDIAN_TARGET_MS[1]:
-            notes.append(f"{size}: median interval {s['median']:.2f} ms, over 22 ms: frames wait on the renderer "
+            notes.append(f"{size}: median interval {s['median']:.2f} ms, over {MEDIAN_TARGET_MS[1]:.0f} ms: frames "
+                         "wait on the renderer "
                          f"(swap median {s['swap_median']:.2f} ms).")
         if s["p99"] > P99_TARGET_MS:
             note = (f"{size}: 99th-percentile interval {s['p99']:.2f} ms. The pacing holds (start-to-start p99 "
@@ -259,7 +260,7 @@ def misses(runs, whatifs, frame_us, startup, cores):
     return ["## Targets missed\n"] + ([f"- {n}" for n in notes] or ["None in this run."])
 
 
-def web_section(path, data_bytes):
+def web_section(path, data_bytes, runs):
     """The browser build: the page's frame rate at each menu answer and what the folder weighs."""
     if not os.path.exists(path):
         return []
@@ -280,16 +281,16 @@ def web_section(path, data_bytes):
     code = sum(size for name, size, _ in sizes if name != "intro.data")
     code_gz = sum(packed for name, _, packed in sizes if name != "intro.data")
     out = ["\n## In a browser\n",
-           "The browser build (`emcmake cmake`, emscripten -O1) in Debian's headless chromium, WebGL on "
-           "SwiftShader (the CPU, no GPU), served by a local `python3 -m http.server`. The page counts the frames "
+           "The browser build (`cmake --build BUILD --target web`, emscripten -O1) in Debian's headless chromium, WebGL on "
+           "SwiftShader (the CPU, no GPU), served locally by Python's `http.server`. The page counts the frames "
            "the intro presents against page time (`performance.now()`) and logs the rate every 5 s; the first "
            "report, which holds start-up, is left out, and the figure is the mean of the rest (lowest to highest "
-           "in brackets). Same limit as natively: one frame per 21 ms, 47.6 frames per second. "
+           f"in brackets). Same limit as natively: one frame per {FRAME_MS} ms, {FPS_LIMIT:.1f} frames per second. "
            "The intro's 1 ms `SDL_Delay` yields through a message and a timer set from it, which the browser "
            "does not hold to the 4 ms of nested timers, and only through the message when a frame falls due "
            "within 2 ms; what is left under the limit is the page's turn waiting on the rest of the machine.\n",
-           "| Figure | 320x240 | 640x480 | 1024x768 |", "|---|---|---|---|",
-           "| Frames per second | " + " | ".join(rate(answer) for answer in (1, 2, 3)) + " |",
+           "| Figure | " + " | ".join(s["size"] for s in runs.values()) + " |", "|---|" + "---|" * len(runs),
+           "| Frames per second | " + " | ".join(rate(answer) for answer in runs) + " |",
            "\n| File | Bytes | gzip -9 |", "|---|---|---|"]
     out += [f"| `{name}` | {size} | {packed} |" for name, size, packed in sizes]
     out += [f"\nThe page, its JavaScript and WebAssembly weigh {code} bytes ({code_gz} compressed); "
@@ -304,16 +305,19 @@ def main():
     path = lambda name: os.path.join(folder, name)
     text = lambda name: open(path(name)).read()
 
-    runs = [summarize(path(f"run-{answer}.txt")) for answer in (1, 2, 3)]
+    runs = {int(name[len(path("run-")):-len(".txt")]): summarize(name) for name in sorted(glob.glob(path("run-*.txt")))}
+    first = next(iter(runs.values()))
     whatifs = [summarize(name, open(name[:-4] + ".label").readline().strip())
                for name in sorted(glob.glob(path("whatif-*.txt")))]
     figures = benchmark_figures(path("frame.json"))
     frame_us = dict(figures).get("BM_Frame")
     if frame_us is None:
         fail("frame.json has no BM_Frame figure")
-    splits = [startup_split(name) for name in sorted(glob.glob(path("startup-*.txt")))]
-    if not splits:
+    startups = sorted(glob.glob(path("startup-*.txt")))
+    if not startups:
         fail("no startup-*.txt reports")
+    startup_size = read_report(startups[0])["size"]
+    splits = [startup_split(name, startup_size) for name in startups]
     totals = [total for _, total in splits]
     startup = {"median": percentile(totals, 50),
                "steps": [(step, percentile([s[i][1] for s, _ in splits], 50))
@@ -324,10 +328,10 @@ def main():
 
     out = ["# Performance\n",
            "Written by `tools/bench.sh`, which runs everything below and rewrites this page. "
-           f"Renderer: {runs[0]['renderer']}, OpenGL {runs[0]['gl_version']}.\n",
+           f"Renderer: {first['renderer']}, OpenGL {first['gl_version']}.\n",
            "## Machine\n", "| | |", "|---|---|"]
     out += [f"| {key} | {value.strip()} |" for key, _, value in machine]
-    out += [""] + runs_section(runs) + whatif_section(whatifs)
+    out += [""] + runs_section(list(runs.values())) + whatif_section(whatifs)
     out += ["\n## CPU cost of our own code\n",
             "Google Benchmark, the effects linked against the recording GL stand-in with recording switched off, "
             "so the figures are our code alone: the median of five repetitions.\n",
@@ -336,7 +340,7 @@ def main():
                                               if name == "BM_Frame" else "") + " |" for name, us in figures]
     out += ["\n## Start-up\n",
             "From the exec of the intro, with the menu answered at once, to the return of the first buffer swap, "
-            f"at {STARTUP_SIZE}: {len(splits)} runs.\n",
+            f"at {startup_size}: {len(splits)} runs.\n",
             "| Figure | Target | Measured |", "|---|---|---|",
             f"| Start-up, median | under {STARTUP_TARGET_MS:.0f} ms | {startup['median']:.1f} ms, "
             f"{verdict(startup['median'] < STARTUP_TARGET_MS)} |",
@@ -347,12 +351,13 @@ def main():
     out += ["\n## Size\n", "| | Bytes |", "|---|---|",
             f"| The intro, stripped | {sizes['intro_stripped_bytes']} |",
             f"| `data/` (five images and the soundtrack) | {sizes['data_bytes']} |", ""]
-    out += web_section(path("web.txt"), sizes["data_bytes"])
+    out += web_section(path("web.txt"), sizes["data_bytes"], runs)
     out += capture_section(folder)
-    out += misses(runs, whatifs, frame_us, startup, cores)
+    out += misses(list(runs.values()), whatifs, frame_us, startup, cores)
     profile = text("profile.txt").rstrip("\n") if os.path.exists(path("profile.txt")) else ""
     out += ["\n## Profile\n"]
-    out += ["Samples of the whole machine during a 1024x768 run, by thread and by library: `swapper` is the idle "
+    out += [f"Samples of the whole machine during a {harness.read_report(path('profile-run.txt')).get('size')} run, "
+            "by thread and by library: `swapper` is the idle "
             "kernel, `[JIT]` is llvmpipe's compiled shaders, `swrast_dri.so` the rest of Mesa:\n",
             "```", profile, "```"] if profile else ["No profile: `perf` was not available."]
     out += ["\n## Commands\n", "```", text("commands.txt").rstrip("\n"), "```"]

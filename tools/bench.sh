@@ -12,8 +12,8 @@ cd "$(dirname "$0")/.."
 
 RUN_SECONDS=${BENCH_SECONDS:-20}
 STARTUP_RUNS=${BENCH_STARTUP_RUNS:-10}
-STARTUP_ANSWER=2          # 640x480
-PROFILE_ANSWER=3          # 1024x768, the most pixels
+STARTUP_ANSWER=2          # the menu answer of the start-up runs
+PROFILE_ANSWER=3          # the menu's largest size: the most pixels
 PROFILE_SECONDS=10
 WHATIF_SETTING=LP_NUM_THREADS=4   # more rasteriser threads than cores: the runs that close the gap
 OUT=${BENCH_OUT:-bench-out}
@@ -28,7 +28,7 @@ if [ "${BENCH_STAGE:-}" != measure ]; then
   export BENCH_LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
   bash tools/install-deps.sh
   cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$BUILD" -j "$(nproc)" --target intro frame_bench interpose >/dev/null
+  cmake --build "$BUILD" -j "$(nproc)" --target intro frame_bench interpose web >/dev/null
   BENCH_STAGE=measure exec tools/with-xvfb.sh bash tools/bench.sh
 fi
 
@@ -76,7 +76,9 @@ intro_run() {
   echo "xvfb_cpu_ns $(( (after - before) * 1000000000 / $(getconf CLK_TCK) ))" >>"$report"
 }
 
-for answer in 1 2 3; do
+# every answer of the intro's own menu
+answers=$(PYTHONPATH=tools /usr/bin/python3 -c 'import harness, sys; print(*harness.menu(sys.argv[1]))' "$BUILD/intro")
+for answer in $answers; do
   echo "bench: ${RUN_SECONDS} s at menu answer $answer"
   logged "${RUN_SECONDS} s at menu answer $answer" \
     intro_run "$answer" "$RUN_SECONDS" "$OUT/run-$answer.txt"
@@ -104,7 +106,7 @@ capture_run() {   # capture_run SIZE SECONDS: the video, its report and its cost
   load=$(cut -d' ' -f1 /proc/loadavg)
   cpu_before=$(children_cpu_ticks)
   begin=$EPOCHREALTIME
-  tools/capture/capture --build "$BUILD" --size "$size" -d "$seconds" -o "$OUT/capture-$size.mp4" \
+  tools/capture.py --build "$BUILD" --size "$size" -d "$seconds" -o "$OUT/capture-$size.mp4" \
     --report "$OUT/capture-$size.txt" >/dev/null
   {
     echo "wall_s $(awk -v b="$begin" -v e="$EPOCHREALTIME" 'BEGIN { print e - b }')"
@@ -138,7 +140,7 @@ fi
 # --- the browser build, its page in headless chromium at each menu answer
 echo "bench: the browser page, ${RUN_SECONDS} s at each menu answer"
 logged "the browser build, then its page in headless chromium for ${RUN_SECONDS} s past start-up at each answer" \
-  tools/web-bench.py "$BUILD/web" "$RUN_SECONDS" "$OUT/web.txt"
+  tools/web-bench.py "$BUILD" "$RUN_SECONDS" "$OUT/web.txt"
 
 # --- sizes and the machine
 strip -o "$OUT/intro.stripped" "$BUILD/intro"
@@ -159,5 +161,5 @@ strip -o "$OUT/intro.stripped" "$BUILD/intro"
   echo "Load average before the runs: $BENCH_LOAD_BEFORE"
 } >"$OUT/machine.txt"
 
-python3 bench/report.py "$OUT" "$PAGE"
+PYTHONPATH=tools /usr/bin/python3 bench/report.py "$OUT" "$PAGE"
 echo "bench: wrote $PAGE"

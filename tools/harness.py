@@ -1,14 +1,24 @@
 # harness.py -- what the Python tools share about running the intro: its pace and menu, the interposer's
-# report, the private X server, and headless chromium with a local web server for the browser build
-import contextlib, os, re, signal, subprocess, sys
+# report, the private X server, waiting for an event, and headless chromium with a local web server
+import contextlib, functools, http.server, os, re, signal, subprocess, threading, time
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(TOOLS)     # the repository
 
-FRAME_MS = 21                     # the intro draws one frame per 21 ms of its clock
+# the intro's pace, from its one home in its loop: a frame is due once more than the threshold has passed,
+# so on SDL's millisecond counter frames start one millisecond past it
+with open(os.path.join(ROOT, "src/shell/loop.cpp")) as loop:
+    FRAME_MS = int(re.search(r"FRAME_THRESHOLD_MS = ([0-9]+);", loop.read()).group(1)) + 1   # 21 ms
 FRAME_RATE = f"1000/{FRAME_MS}"   # ... so a video of it runs at this many frames per second
 FPS_LIMIT = 1000 / FRAME_MS       # 47.6
-MENU_SIZES = {1: "320x240", 2: "640x480", 3: "1024x768"}   # what each menu answer opens
+
+
+def menu(intro):
+    """The intro's resolution menu as it prints it, each answer's size: {1: "320x240", ...}. With nothing
+    to answer and a video driver that does not exist, the intro prints its menu and ends."""
+    out = subprocess.run([intro], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                         env=dict(os.environ, SDL_VIDEODRIVER="none"), text=True, errors="replace").stdout
+    return {int(answer): size for answer, size in re.findall(r"^([0-9]+)\) ([0-9]+x[0-9]+) ", out, re.M)}
 
 
 def with_xvfb(command, *options):
@@ -16,12 +26,23 @@ def with_xvfb(command, *options):
     return [os.path.join(TOOLS, "with-xvfb.sh"), *options, *command]
 
 
+def wait_for(cond, seconds, step=0.05):
+    """Polls cond until it gives something true or the deadline passes; returns its last value."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = cond()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(step)
+
+
 #
 # the interposer's report (tools/interpose/interpose.cpp lists its lines)
 #
 def read_report(path):
     """The report as a dict. A last line not yet ended by a newline is still being written and is left
-    out, so a report can be read while the intro runs. A line that does not parse raises ValueError."""
+    out, so a report can be read while the intro runs. A line that does not parse, or of a kind the
+    interposer does not write, raises ValueError."""
     r = {"marks": {}, "frames": [], "music": None, "cpu": {}, "first": {}, "last": {}, "xvfb_ns": None}
     with open(path, errors="replace") as f:
         for number, line in enumerate(f.read().split("\n")[:-1], 1):
@@ -60,6 +81,8 @@ def read_line(r, line):
         r["maxrss_kib"] = number(f[0])
     elif key == "xvfb_cpu_ns":          # added after the run by tools/bench.sh
         r["xvfb_ns"] = number(f[0])
+    else:
+        raise ValueError
 
 
 def number(text):
@@ -83,14 +106,14 @@ CHROMIUM = ["chromium", "--headless=new", "--no-sandbox", "--use-angle=swiftshad
 
 @contextlib.contextmanager
 def serve(folder):
-    """python3 -m http.server on a free port of 127.0.0.1 for the block: the URL of the folder."""
-    proc = subprocess.Popen([sys.executable, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
-                             folder], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    with proc:
+    """The folder served from a thread on a free port of 127.0.0.1 for the block: its URL."""
+    quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,), {"log_message": lambda *_: None})   # no log
+    with http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(quiet, directory=folder)) as server:
+        threading.Thread(target=server.serve_forever, daemon=True).start()
         try:
-            yield "http://127.0.0.1:%s/" % re.search(r" port (\d+) ", proc.stdout.readline()).group(1)
+            yield f"http://127.0.0.1:{server.server_address[1]}/"
         finally:
-            proc.kill()
+            server.shutdown()
 
 
 def chromium(profile, *arguments, **popen):

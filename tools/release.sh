@@ -7,7 +7,7 @@ name=neonfjord-intro
 
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-release -j "$(nproc)" --target release
-emcmake cmake -S . -B build-release/web >/dev/null && cmake --build build-release/web -j "$(nproc)" >/dev/null
+cmake --build build-release -j "$(nproc)" --target web >/dev/null
 rm -rf "release/$name/web"
 cp -r build-release/web/www "release/$name/web"
 tar czf "release/$name.tar.gz" -C release "$name"

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 # web-bench.py -- the browser build's frame rate in headless chromium and its weight, for the performance page
-#   tools/web-bench.py FOLDER SECONDS RESULTS
-# Builds the web folder into FOLDER, serves FOLDER/www on a free local port and opens the page at each
-# menu answer until it has logged SECONDS of frame rates past its first report, which holds start-up.
+#   tools/web-bench.py BUILD SECONDS RESULTS
+# Serves BUILD/web/www (cmake --build BUILD --target web) on a free local port and opens the page at each
+# answer of the intro's menu (BUILD/intro) until it has logged SECONDS of frame rates past its first report,
+# which holds start-up.
 # The page logs its frame rate every 5 s of page time; RESULTS gets "fps ANSWER RATE" for every later
 # report and "size FILE BYTES GZIP_BYTES" for each file of the folder.
-import math, os, re, subprocess, sys, tempfile, threading
+import gzip, math, os, re, subprocess, sys, tempfile, threading
 
 import harness   # chromium, the local web server, the menu
 
@@ -35,18 +36,17 @@ def page_rates(site, answer, windows, profile):
 
 def main():
     if len(sys.argv) != 4:
-        sys.exit("usage: tools/web-bench.py FOLDER SECONDS RESULTS")
-    folder, seconds, results = sys.argv[1], float(sys.argv[2]), sys.argv[3]
-    for build in (["emcmake", "cmake", "-S", harness.ROOT, "-B", folder], ["cmake", "--build", folder]):
-        subprocess.run(build, check=True, stdout=subprocess.DEVNULL)
-    www, lines = os.path.join(folder, "www"), []
+        sys.exit("usage: tools/web-bench.py BUILD SECONDS RESULTS")
+    build, seconds, results = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+    www, lines = os.path.join(build, "web", "www"), []
     with harness.serve(www) as site, tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as scratch:
-        for answer in harness.MENU_SIZES:
+        for answer in harness.menu(os.path.join(build, "intro")):
             rates = page_rates(site, answer, math.ceil(seconds / REPORT_S), os.path.join(scratch, str(answer)))
             lines += [f"fps {answer} {rate}\n" for rate in rates]
     for name in sorted(os.listdir(www)):
-        packed = subprocess.run(["gzip", "-9c", os.path.join(www, name)], capture_output=True, check=True).stdout
-        lines.append(f"size {name} {os.path.getsize(os.path.join(www, name))} {len(packed)}\n")
+        with open(os.path.join(www, name), "rb") as f:
+            whole = f.read()
+        lines.append(f"size {name} {len(whole)} {len(gzip.compress(whole, 9))}\n")
     with open(results, "w") as f:
         f.writelines(lines)
 

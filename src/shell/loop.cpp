@@ -2,6 +2,9 @@
 #include "shell/shell.h"
 #include "fx/fx.h"
 #include "gfx/gfx.h"
+#ifdef __EMSCRIPTEN__
+#include "web/web.h"
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,13 +14,15 @@ Mix_Music*   soundtrack;
 int timecount;
 int timenow;
 
-static const Uint32 FRAME_GAP = 20;   // a frame is due once more than this many ms have passed
+// The pace's one home: a frame is due once more than FRAME_THRESHOLD_MS have passed, so on SDL's
+// millisecond counter frames start FRAME_THRESHOLD_MS + 1 ms apart (tools/harness.py reads this line)
+static const Uint32 FRAME_THRESHOLD_MS = 20;
 
 enum KeyAction { KEY_IGNORED, KEY_QUIT, KEY_TOGGLE_FULLSCREEN };
 
 bool frameDue(Uint32 now, Uint32 last)
 {
-  return (Uint32)(now - last) > FRAME_GAP;
+  return (Uint32)(now - last) > FRAME_THRESHOLD_MS;
 }
 
 static KeyAction keyAction(SDLKey sym)
@@ -80,6 +85,10 @@ void eventLoop(int videoFlags)
 {
   int done = 0;
   SDL_Event event;
+#ifdef __EMSCRIPTEN__
+  // the browser's sleep only yields when a frame falls due within it
+  frameFallsDue = [](Uint32 ticks) { return frameDue(ticks, timecount); };
+#endif
 
   while (!done) {
     // a close request only ends the pass: what queued up behind it is still handled

@@ -9,21 +9,18 @@ int SCREEN_HEIGHT;
 int SCREEN_BPP;
 int select_key;
 
-struct MenuEntry { int answer; ScreenMode mode; };
+struct MenuEntry { int answer; ScreenMode mode; const char* use; };
 
+// The menu's one home: each entry prints as "answer) WIDTHxHEIGHT use". The tools read the sizes
+// from the printed menu, and the browser page gets its buttons from this table when it is built.
 static const MenuEntry MENU[] = {
-  { 1, {  320, 240, 24 } },
-  { 2, {  640, 480, 24 } },
-  { 3, { 1024, 768, 24 } },
+  { 1, {  320, 240, 24 }, "for software OpenGL"                  },
+  { 2, {  640, 480, 24 }, "for hardware OpenGL"                  },
+  { 3, { 1024, 768, 24 }, "for hardware OpenGL on fast machines" },
 };
 
-static const char* const MENU_LINES[] = {
-  "\n\nChoose resolution\n\n",
-  "1) 320x240 for software OpenGL\n",
-  "2) 640x480 for hardware OpenGL\n",
-  "3) 1024x768 for hardware OpenGL on fast machines\n",
-  ">",
-};
+static const char* const MENU_TITLE  = "\n\nChoose resolution\n\n";
+static const char* const MENU_PROMPT = ">";
 
 ScreenMode screenForAnswer(long answer)
 {
@@ -35,8 +32,10 @@ ScreenMode screenForAnswer(long answer)
 
 void askResolution()
 {
-  for (const char* line : MENU_LINES)
-    printf("%s", line);
+  printf("%s", MENU_TITLE);
+  for (const MenuEntry& entry : MENU)
+    printf("%d) %dx%d %s\n", entry.answer, entry.mode.width, entry.mode.height, entry.use);
+  printf("%s", MENU_PROMPT);
   // the prompt has no line end: show it before waiting on the answer
   fflush(stdout);
 

@@ -1,9 +1,10 @@
-// gl1.cpp -- the fixed-function GL 1.x the intro draws with, over WebGL: matrices, glBegin/glEnd and BGR uploads
+// gl1.cpp -- the fixed-function GL 1.x the intro draws with, over WebGL: matrices, glBegin/glEnd, BGR uploads
 //
 // WebGL has no matrix stack, no immediate mode, no GL_TEXTURE_2D switch, no
 // BGR upload and no internal format 3. The intro's own calls land here under
 // their GL names; everything WebGL does have (blending, depth, textures,
 // clearing) goes straight to the browser's GL library.
+// Ours, not emscripten's LEGACY_GL_EMULATION: that runs each glVertex in JavaScript; a block here is one draw
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -162,7 +163,8 @@ extern "C" void glClearDepth(GLclampd depth)
 //
 // textures: WebGL takes RGB in that order only
 //
-EM_JS(void, uploadSwapped, (GLint level, GLsizei width, GLsizei height, const void* pixels, int rowBytes, int swap), {
+EM_JS(void, uploadSwapped,
+      (GLint level, GLsizei width, GLsizei height, const void* pixels, int rowBytes, int swap), {
   var bytes = HEAPU8.slice(pixels, pixels + rowBytes * height);
   if (swap)
     for (var row = 0; row < height; row++)
@@ -179,7 +181,8 @@ EM_JS(void, uploadSwapped, (GLint level, GLsizei width, GLsizei height, const vo
 extern "C" void glTexImage2D(GLenum, GLint level, GLint, GLsizei width, GLsizei height, GLint, GLenum format,
                              GLenum type, const GLvoid* pixels)
 {
-  if ((format != GL_BGR && format != GL_RGB) || type != GL_UNSIGNED_BYTE || !pixels || width <= 0 || height <= 0)
+  if ((format != GL_BGR && format != GL_RGB) || type != GL_UNSIGNED_BYTE || !pixels || width <= 0 ||
+      height <= 0)
     return;
   const int rowBytes = (width * 3 + 3) & ~3;
   uploadSwapped(level, width, height, pixels, rowBytes, format == GL_BGR);

@@ -1,8 +1,6 @@
 // mixer.cpp -- SDL_mixer's music calls in the browser: the soundtrack loops through Web Audio
 //
 // The browser decodes MP3 itself, so the checked bytes are handed over whole.
-// A browser lets sound start only after the visitor has clicked or pressed a
-// key on the page; until then the music waits for the first such gesture.
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 #include <emscripten.h>
@@ -37,7 +35,7 @@ EM_JS(int, musicFinish, (), {
 
 // Web Audio's buffer source repeats the decoded samples back to back, where an audio
 // element's loop can leave a gap at the loop point. A browser runs an audio context
-// only after a click or a key on the page; until then it waits for the first one.
+// only after the visitor has clicked or pressed a key on the page; until then it waits.
 EM_JS(void, musicPlay, (int id, int loops), {
   var player = Module.music[id - 1];
   var Context = window.AudioContext || window.webkitAudioContext;

@@ -1,12 +1,13 @@
-// sdl1.cpp -- the SDL 1.2 calls the browser's SDL library lacks or does differently: streams, BMP decoding, surfaces, sleep
+// sdl1.cpp -- the SDL 1.2 calls the browser's SDL lacks or does differently: streams, BMP, surfaces, sleep
 //
 // The browser's SDL keeps streams and surfaces as JavaScript objects that C
 // cannot read through, while the intro reads both as SDL's structures. These
 // stand in for the library, so they allocate as the library would.
 #include <SDL/SDL.h>
+#include <SDL/SDL_endian.h>
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
-#include "shell/shell.h"
+#include "web/web.h"
 #endif
 
 #include <cstdio>
@@ -58,7 +59,8 @@ static size_t memoryRead(SDL_RWops* rw, void* ptr, size_t size, size_t count)
   Stream* s = streamOf(rw);
   if (size == 0)
     return 0;
-  const size_t whole = ((size_t)(s->stop - s->here) / size < count) ? (size_t)(s->stop - s->here) / size : count;
+  const size_t left = (size_t)(s->stop - s->here) / size;   // whole items before the end
+  const size_t whole = left < count ? left : count;
   memcpy(ptr, s->here, whole * size);
   s->here += whole * size;
   return whole;
@@ -73,8 +75,8 @@ static int memoryClose(SDL_RWops* rw)
 static size_t noWrite(SDL_RWops*, const void*, size_t, size_t) { return 0; }
 
 // A stream with these operations, or null when memory runs out.
-static Stream* newStream(long (*seek)(SDL_RWops*, long, int), size_t (*read)(SDL_RWops*, void*, size_t, size_t),
-                         int (*close)(SDL_RWops*))
+static Stream* newStream(long (*seek)(SDL_RWops*, long, int),
+                         size_t (*read)(SDL_RWops*, void*, size_t, size_t), int (*close)(SDL_RWops*))
 {
   Stream* s = (Stream*)calloc(1, sizeof *s);
   if (s) {
@@ -166,8 +168,9 @@ extern "C" SDL_Surface* SDL_ConvertSurface(SDL_Surface*, SDL_PixelFormat*, Uint3
 static const int BMP_FILE_HEADER = 14;
 static const int BMP_INFO_FIELDS = 40;   // the Windows info header up to and including the colour counts
 
-static Uint32 le16(const Uint8* p) { return p[0] | p[1] << 8; }
-static Uint32 le32(const Uint8* p) { return (Uint32)p[0] | (Uint32)p[1] << 8 | (Uint32)p[2] << 16 | (Uint32)p[3] << 24; }
+// the header's fields are little-endian and unaligned
+static Uint32 le16(const Uint8* p) { Uint16 v; memcpy(&v, p, sizeof v); return SDL_SwapLE16(v); }
+static Uint32 le32(const Uint8* p) { Uint32 v; memcpy(&v, p, sizeof v); return SDL_SwapLE32(v); }
 
 static SDL_Surface* decodeBMP(SDL_RWops* rw)
 {
@@ -180,8 +183,8 @@ static SDL_Surface* decodeBMP(SDL_RWops* rw)
   const int height = (Sint32)le32(info + 8);
   const bool topDown = height < 0;
   const int rows = topDown ? -height : height;
-  if (le32(info) < BMP_INFO_FIELDS || le16(info + 14) != 24 || le32(info + 16) != 0 || width <= 0 || rows <= 0 ||
-      width > 16384 || rows > 16384)
+  if (le32(info) < BMP_INFO_FIELDS || le16(info + 14) != 24 || le32(info + 16) != 0 || width <= 0 ||
+      rows <= 0 || width > 16384 || rows > 16384)
     return nullptr;
 
   SDL_Surface* image = SDL_CreateRGBSurface(SDL_SWSURFACE, width, rows, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
@@ -218,13 +221,13 @@ extern "C" int SDL_memcmp(const void* a, const void* b, size_t size)
 }
 
 //
-// audio conversion: the browser decodes and resamples the music itself, nothing passes through SDL's converter
+// audio conversion: the browser decodes and resamples the music itself, nothing passes SDL's converter
 //
-extern "C" int SDL_BuildAudioCVT(SDL_AudioCVT* cvt, Uint16 srcFormat, Uint8, int, Uint16 dstFormat, Uint8, int)
+extern "C" int SDL_BuildAudioCVT(SDL_AudioCVT* cvt, Uint16 from, Uint8, int, Uint16 to, Uint8, int)
 {
   memset(cvt, 0, sizeof *cvt);
-  cvt->src_format = srcFormat;
-  cvt->dst_format = dstFormat;
+  cvt->src_format = from;
+  cvt->dst_format = to;
   cvt->rate_incr  = 1.0;
   cvt->len_mult   = 1;
   cvt->len_ratio  = 1.0;
@@ -248,7 +251,7 @@ extern "C" void SDL_GL_SwapBuffers()
 //
 // sleeping: the loop's 1 ms pause hands the browser its turn (ASYNCIFY unwinds the loop meanwhile)
 //
-static const Uint32 WATCH_MS = 2;   // this close to a due frame, the loop only yields, so it sees the frame on time
+static const Uint32 WATCH_MS = 2;   // this close to a due frame, the loop only yields, to see it on time
 
 // A browser holds a timer set from inside a timer's callback, five deep, to at least 4 ms, and
 // the loop's every pause would be one: frames would start up to 4 ms late. A message is not a
@@ -268,10 +271,12 @@ EM_ASYNC_JS(void, yieldToBrowser, (Uint32 ms), {
   });
 });
 
+bool (*frameFallsDue)(Uint32 ticks);
+
 // A browser's timer fires a millisecond or more late, which the loop would add to a frame's
 // start; so when the intro's own rule says a frame falls due within the pause, it only yields.
 extern "C" void SDL_Delay(Uint32 ms)
 {
-  yieldToBrowser(frameDue(SDL_GetTicks() + WATCH_MS, timecount) ? 0 : ms);
+  yieldToBrowser(frameFallsDue && frameFallsDue(SDL_GetTicks() + WATCH_MS) ? 0 : ms);
 }
 #endif

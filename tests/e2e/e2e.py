@@ -1,18 +1,19 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 # e2e.py -- the real intro under a private X server: menu, window, keys, picture, sound and bad input
-#   tools/with-xvfb.sh e2e.py INTRO REPO_ROOT [Class.test_name ...]
+#   PYTHONPATH=tools tools/with-xvfb.sh tests/e2e/e2e.py INTRO REPO_ROOT [Class.test_name ...]
 # Every run gets a temporary working directory with its own data/ folder (the committed files
 # linked in, then the test's own written over them) and the menu answer in a file on stdin.
-import array, math, os, random, shutil, struct, subprocess, sys, tempfile, time, unittest, wave
+import array, math, os, random, shutil, struct, subprocess, sys, tempfile, unittest, wave
 from collections import namedtuple
 from statistics import correlation
 from pathlib import Path
 from Xlib import display, error, X, XK, protocol
 from Xlib.ext import xtest
 
+import harness                      # the reader of the interposer's report, waiting for an event
+from harness import wait_for
+
 INTRO, ROOT = map(os.path.abspath, sys.argv[1:3])
-sys.path.insert(0, os.path.join(ROOT, "tools"))
-import harness                      # the reader of the interposer's report
 INTERPOSER = os.environ.get("E2E_INTERPOSER", "")   # tools/interpose: shifted clock, frame report, Escape
 DATA = os.path.join(ROOT, "data")
 IMAGES = ["logo.bmp", "bounce.bmp", "spark.bmp", "font.bmp", "bg.bmp"]
@@ -72,14 +73,28 @@ def interposed(report):
             "INTERPOSE_REPORT": report}
 
 
-def wait_for(cond, seconds, step=0.05):
-    """Polls cond until it gives something true or the deadline passes; returns its last value."""
-    deadline = time.monotonic() + seconds
-    while True:
-        value = cond()
-        if value or time.monotonic() > deadline:
-            return value
-        time.sleep(step)
+def first_loud(pcm, frame, level=64):
+    """Where the first frame of 16-bit samples with one of at least this level starts, in bytes."""
+    samples = array.array("h", pcm[:len(pcm) // frame * frame])
+    quiet = (len(pcm) - len(pcm.lstrip(b"\0"))) // 2   # a silent device writes zeros
+    return next((i * 2 // frame * frame for i in range(quiet, len(samples)) if abs(samples[i]) >= level), None)
+
+
+def decoded(mp3, seconds, rate):
+    """The first seconds of an MP3 as 16-bit stereo at rate, decoded by ffmpeg."""
+    return subprocess.run(["ffmpeg", "-v", "error", "-t", str(seconds), "-i", mp3, "-f", "s16le", "-ac", "2",
+                           "-ar", str(rate), "-"], capture_output=True, check=True).stdout
+
+
+def rms(pcm):
+    samples = array.array("h", pcm)
+    return math.sqrt(sum(s * s for s in samples) / max(len(samples), 1))
+
+
+def envelope(pcm, rate, ms=10):
+    """The loudness of every ms of 16-bit stereo: what a listener follows, whichever decoder made it."""
+    step = 4 * rate * ms // 1000
+    return [rms(pcm[i:i + step]) for i in range(0, len(pcm) - step + 1, step)]
 
 
 class Shot:
@@ -128,9 +143,10 @@ class E2E(unittest.TestCase):
             self.addCleanup(self.dpy.close)
         return self.dpy
 
-    def launch(self, answer=b"2\n", data={}, env={}, size=(640, 480), prefix=()):
+    def launch(self, answer=b"2\n", data=(), env=(), size=(640, 480), prefix=()):
         """Starts the intro in a temporary directory (data: file of data/ to bytes, None leaves it
-        out) after ending any earlier one; waits for it full screen at size, a frame drawn."""
+        out; env: settings, None unsets) after ending any earlier one; waits for it full screen at size,
+        a frame drawn."""
         self.end_intros()
         tmp = tempfile.mkdtemp(prefix="e2e-")
         self.addCleanup(shutil.rmtree, tmp, True)
@@ -138,12 +154,12 @@ class E2E(unittest.TestCase):
             os.mkdir(os.path.join(tmp, "data"))
             for name in os.listdir(DATA):
                 os.symlink(os.path.join(DATA, name), os.path.join(tmp, "data", name))
-            for name, content in data.items():
+            for name, content in dict(data).items():
                 os.remove(os.path.join(tmp, "data", name))
                 if content is not None:
                     Path(tmp, "data", name).write_bytes(content)
         Path(tmp, "answer").write_bytes(answer or b"")
-        env = dict(os.environ, **{"SDL_AUDIODRIVER": "dummy", "LIBGL_ALWAYS_SOFTWARE": "1", **env})
+        env = dict(os.environ, **{"SDL_AUDIODRIVER": "dummy", "LIBGL_ALWAYS_SOFTWARE": "1", **dict(env)})
         env = {k: v for k, v in env.items() if v is not None}   # None unsets
         if "DISPLAY" in env:
             self.x()
@@ -276,30 +292,6 @@ class E2E(unittest.TestCase):
         return got
 
 
-def first_loud(pcm, frame, level=64):
-    """Where the first frame of 16-bit samples with one of at least this level starts, in bytes."""
-    samples = array.array("h", pcm[:len(pcm) // frame * frame])
-    quiet = (len(pcm) - len(pcm.lstrip(b"\0"))) // 2   # a silent device writes zeros
-    return next((i * 2 // frame * frame for i in range(quiet, len(samples)) if abs(samples[i]) >= level), None)
-
-
-def decoded(mp3, seconds, rate):
-    """The first seconds of an MP3 as 16-bit stereo at rate, decoded by ffmpeg."""
-    return subprocess.run(["ffmpeg", "-v", "error", "-t", str(seconds), "-i", mp3, "-f", "s16le", "-ac", "2",
-                           "-ar", str(rate), "-"], capture_output=True, check=True).stdout
-
-
-def rms(pcm):
-    samples = array.array("h", pcm)
-    return math.sqrt(sum(s * s for s in samples) / max(len(samples), 1))
-
-
-def envelope(pcm, rate, ms=10):
-    """The loudness of every ms of 16-bit stereo: what a listener follows, whichever decoder made it."""
-    step = 4 * rate * ms // 1000
-    return [rms(pcm[i:i + step]) for i in range(0, len(pcm) - step + 1, step)]
-
-
 class Menu(E2E):
     def test_answer_picks_the_size_centred_full_screen(self):
         for answer, w, h in [(b"1\n", 320, 240), (b"2\n", 640, 480), (b"3\n", 1024, 768), (b"x\n", 640, 480)]:
@@ -392,15 +384,6 @@ class Picture(E2E):
         self.assertTrue(wait_for(lambda: self.shot(view).data != first.data, EVENT_S), "a still picture")
         self.quit(proc)
 
-    def test_soundtrack_reaches_the_audio_device(self):
-        played, rate, channels = self.disk_audio({}, 2)
-        own = decoded(os.path.join(DATA, "soundtrack.mp3"), 3, rate)
-        own = own[first_loud(own, 4):][:len(played)]
-        # loud, and the soundtrack itself at its own speed: every 10 ms as loud as in the file
-        self.assertEqual((2 * 4 * rate, 2), (len(played), channels))
-        self.assertGreater(rms(played), 1000)
-        self.assertGreater(correlation(envelope(played, rate), envelope(own, rate)), 0.9)
-
 
 class BadData(E2E):
     def test_bad_images_leave_the_rest_running(self):
@@ -427,6 +410,15 @@ class BadData(E2E):
 
 
 class Soundtracks(E2E):
+    def test_soundtrack_reaches_the_audio_device(self):
+        played, rate, channels = self.disk_audio({}, 2)
+        own = decoded(os.path.join(DATA, "soundtrack.mp3"), 3, rate)
+        own = own[first_loud(own, 4):][:len(played)]
+        # loud, and the soundtrack itself at its own speed: every 10 ms as loud as in the file
+        self.assertEqual((2 * 4 * rate, 2), (len(played), channels))
+        self.assertGreater(rms(played), 1000)
+        self.assertGreater(correlation(envelope(played, rate), envelope(own, rate)), 0.9)
+
     def test_every_rate_plays_at_its_true_pitch_whatever_trails_it(self):
         tmp = tempfile.mkdtemp(prefix="e2e-tone-")
         self.addCleanup(shutil.rmtree, tmp)

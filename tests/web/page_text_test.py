@@ -1,22 +1,24 @@
-#!/usr/bin/env python3
-# page_text_test.py -- tools/web-page.py over hostile info files (the real one is checked on the built page)
-import contextlib, io, sys, tempfile, unittest
+#!/usr/bin/python3
+# page_text_test.py -- tools/web-page.py over hostile info files and menu tables (the real ones are checked on
+# the built page)
+import contextlib, io, tempfile, unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 web_page = __import__("web-page")
 
 TEMPLATE = "<title>{{title}}</title><p>{{party}}</p><meta content=\"{{summary}}\">"
+SCREEN = 'static const MenuEntry MENU[] = {\n  { 5, {  320, 200, 24 }, "for a" },\n  { 6, { 800,600,16}, "b" },\n};'
 
 
-def build(nfo_bytes, template=TEMPLATE):
-    """Exit status and page of web-page.py over these info file bytes, in a temporary folder."""
+def build(nfo_bytes, template=TEMPLATE, screen=SCREEN):
+    """Exit status and page of web-page.py over these info file bytes and intro source, in a temporary folder."""
     with tempfile.TemporaryDirectory() as folder:
-        nfo, page, out = (Path(folder, name) for name in ("info.nfo", "page.html", "out.html"))
+        nfo, page, source, out = (Path(folder, name) for name in ("info.nfo", "page.html", "screen.cpp", "out.html"))
         nfo.write_bytes(nfo_bytes)
         page.write_text(template, encoding="utf-8")
+        source.write_text(screen, encoding="utf-8")
         with contextlib.redirect_stderr(io.StringIO()):
-            status = web_page.main(str(page), str(nfo), str(out))
+            status = web_page.main(str(page), str(nfo), str(source), str(out))
         return status, out.read_text(encoding="utf-8") if out.exists() else None
 
 
@@ -39,6 +41,13 @@ class PageText(unittest.TestCase):
             with self.subTest(nfo=nfo[:40]):
                 self.assertEqual(build(nfo), (status, page))
         self.assertEqual(build(fields.encode(), "{{nonsense}}"), (1, None))
+        # the choice: a button for each answer of the menu table and the window's size after them, numbered
+        self.assertEqual(build(fields.encode(), "{{menu}} {{last_key}}"), (0, '<button data-answer="5">1) 320x200'
+                         '</button>\n  <button data-answer="6">2) 800x600</button>\n  <button data-answer="w">3) '
+                         "the window's own size</button> 3"))
+        for screen in ("", 'static const MenuEntry MENU[] = { { 1, { 320, 240 }, "no depth" } };', "\xff{ 1, {"):
+            with self.subTest(screen=screen):
+                self.assertEqual(build(fields.encode(), "{{menu}}", screen), (1, None))
 
 
 if __name__ == "__main__":

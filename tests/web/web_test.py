@@ -1,14 +1,13 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 # web_test.py WWW_FOLDER NATIVE_BUILD_DIR [Class.test_name] -- the browser build in headless chromium over its
-# DevTools protocol, served locally; the frame the page keeps is held against the native intro's (tools/capture)
-import base64, json, os, subprocess, sys, tempfile, time, unittest, urllib.request
+# DevTools protocol, served locally; the frame the page keeps is held against the native intro's (tools/capture.py)
+import base64, json, os, subprocess, sys, tempfile, unittest, urllib.request
 from pathlib import Path
 import websocket   # Debian's python3-websocket
+import harness                   # chromium, the local web server, the intro's menu, waiting for an event
+from harness import wait_for
 
 WWW, BUILD = map(os.path.abspath, sys.argv[1:3])
-TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
-sys.path.insert(0, TOOLS)
-import harness                   # chromium and the local web server
 TONE = os.path.join(os.path.dirname(__file__), "..", "hardening", "corpus-mp3", "id3v2_xing_newline.mp3")
 KEPT = 144                       # the page counts frames from 1, the capture from 0
 BLOCK = 16                       # the pictures are compared as means of 16x16 blocks
@@ -17,13 +16,6 @@ WIDTH, HEIGHT = 640, 480
 START_S, EVENT_S = 120, 60       # upper bounds only: every wait ends at its event; SwiftShader can be slow
 BACK_AT_CHOICE = "location.search === '' && getComputedStyle(document.getElementById('choice')).display !== 'none'"
 PLAYING = "!!Module.music && !Module.music[0].paused && Module.music[0].currentTime > 0"
-
-
-def wait_for(cond, seconds):
-    deadline = time.monotonic() + seconds
-    while not (value := cond()) and time.monotonic() < deadline:
-        time.sleep(0.1)   # polling the page for the event
-    return value
 
 
 class Page:
@@ -100,7 +92,7 @@ def decode(png):
 
 def native_frame():
     with tempfile.TemporaryDirectory() as folder:
-        subprocess.run([os.path.join(TOOLS, "capture", "capture"), "-r", "2", "-d", "4", "--shot-frame", str(KEPT - 1),
+        subprocess.run([os.path.join(harness.TOOLS, "capture.py"), "-r", "2", "-d", "4", "--shot-frame", str(KEPT - 1),
                         "--build", BUILD, "-o", f"{folder}/native.mp4", "-p", f"{folder}/native.png"], check=True,
                        capture_output=True)
         return decode(Path(folder, "native.png").read_bytes())
@@ -223,6 +215,10 @@ class WebPage(unittest.TestCase):
         page.call("Page.navigate", url=f"{self.site}index.html")
         picture = "(i => i.complete && i.naturalWidth === 640)(document.querySelector('#nowebgl img'))"
         self.until(lambda: page.eval(picture), START_S)
+        # the choice the page was built with: the intro's own menu, then the window's size
+        menu = harness.menu(os.path.join(BUILD, "intro"))
+        self.assertEqual(page.eval("Array.from(document.querySelectorAll('#choice button'), b => b.textContent)"),
+                         [f"{answer}) {size}" for answer, size in menu.items()] + ["4) the window's own size"])
         text = page.eval("document.getElementById('nowebgl').innerText")
         self.assertIn("This browser cannot draw WebGL, which the intro needs, so here is a picture of it instead.", text)
         self.assertIn("An invitation to NEON FJORD 2027: 23-25 JULY 2027, THE OLD FERRY HALL, PORT EXAMPLE.", text)

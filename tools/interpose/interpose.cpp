@@ -3,7 +3,7 @@
 // Never linked into the intro. Every feature is off until its setting is in the environment:
 //   INTERPOSE_VIRTUAL=n      virtual clock: SDL_GetTicks reads n until SDL_Init (the intro seeds rand with
 //                            it), then counts from 0 and moves only when the main thread sleeps, so frames
-//                            come exactly 21 virtual ms apart however slow the machine
+//                            come exactly one pacing interval apart however slow the machine
 //   INTERPOSE_TICKS=n        SDL_GetTicks reads n when the library loads, then runs on in real time and
 //                            wraps at 2^32 as SDL's own counter does; with INTERPOSE_VIRTUAL, the virtual
 //                            clock counts from n instead of 0

@@ -1,21 +1,20 @@
 #!/usr/bin/python3
-# capture -- records the unmodified intro frame by frame under its own Xvfb into an MP4 with the soundtrack and a PNG
+# capture.py -- records the unmodified intro frame by frame under its own Xvfb into an MP4 with the soundtrack and a PNG
 #
 # The intro runs with libinterpose.so preloaded on its virtual clock, so every
-# frame comes exactly 21 virtual ms after the one before however slow the
+# frame comes exactly one frame interval of virtual ms after the one before however slow the
 # machine, and each picture is read back at the buffer swap and piped to ffmpeg.
 # Another size is reached through the intro's own resize path, before its first frame.
-import os, re, shutil, signal, subprocess, sys, tempfile, threading, time
+import argparse, os, re, shutil, signal, subprocess, sys, tempfile, threading, time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from harness import FRAME_MS, FRAME_RATE, MENU_SIZES, ROOT as REPO, read_report, with_xvfb   # noqa: E402
+from harness import FRAME_MS, FRAME_RATE, ROOT as REPO, menu, read_report, with_xvfb
 
 SOUNDTRACK = "data/soundtrack.mp3"   # where the intro reads its music, from its working directory
 MAX_SIDE = 8192        # wider than any video site takes, and within the GL's viewport
 # x264's constant quality: at 1080p the banner's thin grid keeps clean, unblocked edges and the faint
 # lines behind the letters survive (veryfast at 17 smooths them away); about 15 Mbit/s at 1080p
 CRF = 16
-AUDIO_RATE = 48000     # what video sites and players expect; the mixer itself runs at 32 kHz
+AUDIO_RATE = 48000     # what video sites and players expect, whatever rate the soundtrack has
 AUDIO_BITRATE = "192k"
 # soxr at its very-high-quality precision, in place of swr's default linear-interpolating filter
 RESAMPLER = f"aresample={AUDIO_RATE}:resampler=soxr:precision=28"
@@ -28,99 +27,97 @@ SECONDS = r"[0-9]+([.][0-9]+)?"
 PROGRESS_S = 0.5       # the progress line is redrawn this often
 FFMPEG = ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"]
 
-USAGE = f"""usage: tools/capture/capture [options]
-  -r, --resolution N   menu answer: 1 = 320x240, 2 = 640x480, 3 = 1024x768 (default 2)
-      --size WxH       any even size instead, e.g. 1920x1080 or 3840x2160: the intro opens at the menu's
-                       size and is resized to WxH before its first frame, so it draws the wider view itself
-  -d, --duration SEC   video length in seconds (default 10)
-      --whole          one pass of the show instead: from the first frame to where the soundtrack loops
-      --fade SEC       fade picture and sound out over the last SEC seconds (default 0: no fade)
-  -o, --output FILE    the MP4 (default capture-out/intro.mp4)
-  -p, --png FILE       the screenshot (default: the MP4's name with .png)
-  -s, --shot SEC       take the screenshot from the frame shown at this time (default 3)
-      --shot-frame N   ... or from frame N, counted from 0
-      --seed N         what the intro's clock reads before SDL starts; seeds the sparks (default 0)
-      --dir DIR        working directory of the intro, holding data/ (default: the repository)
-      --build DIR      build directory with intro and tools/interpose/libinterpose.so (default: build/)
-      --intro FILE     the intro executable (default: BUILD/intro)
-      --lib FILE       the interposer (default: BUILD/tools/interpose/libinterpose.so)
-      --preset NAME    x264 preset: superfast (default), veryfast ... veryslow: slower ones give smaller files
-                       (H.264 High profile, yuv420p, CRF {CRF}, AAC {AUDIO_BITRATE} at {AUDIO_RATE} Hz stereo)
-      --framemd5 FILE  also write the MD5 of every raw frame (ffmpeg's framemd5 format)
-      --report FILE    also keep the interposer's report: the virtual times of playback start and of every frame
-  -h, --help
-The same source, size and seed always give the same frames. On a terminal a line shows
-the progress; otherwise only the closing summary is printed.
-"""
-
-# every option as the usage lists it: -r, --resolution N sets "resolution"; one with no value is a switch
-OPTIONS = {name: (m.group(2)[2:].replace("-", "_"), bool(m.group(3))) for m in
-           re.finditer(r"^ +(?:(-\w), )?(--[\w-]+)( [A-Z]\S*)?", USAGE, re.M) for name in m.groups()[:2] if name}
-# preset superfast: a third less encoder CPU than veryfast; CRF 16 keeps the grid clean, in larger files
-DEFAULTS = dict(resolution="2", size="", duration="10", whole=False, fade="0", output="capture-out/intro.mp4",
-                png="", shot="3", shot_frame="", seed="0", dir=REPO, build=os.path.join(REPO, "build"), intro="",
-                lib="", preset="superfast", framemd5="", report="", help=False)
-
 
 def die(why):
     sys.exit(f"capture: {why}")
 
 
+def matching(pattern, what):
+    """An option's type: the text as given, when it is wholly of the pattern."""
+    def check(text):
+        if not re.fullmatch(pattern, text):
+            raise argparse.ArgumentTypeError(f"{text!r} is not {what}")
+        return text
+    return check
+
+
 def parse(argv):
-    o, args = dict(DEFAULTS), list(argv)
-    while args:
-        setting, valued = OPTIONS.get(args.pop(0), (None, False))
-        if setting is None or valued and not args:
-            sys.stderr.write(USAGE)
-            sys.exit(2)
-        o[setting] = args.pop(0) if valued else True
-        if o["help"]:
-            sys.stdout.write(USAGE)
-            sys.exit(0)
-    return o
+    seconds, whole = matching(SECONDS, "a number of seconds"), matching("[0-9]+", "a whole number")
+    p = argparse.ArgumentParser(prog="tools/capture.py", epilog="The same source, size and seed always give the same "
+                                "frames. On a terminal a line shows the progress; otherwise only the closing summary "
+                                "is printed.")
+    p.add_argument("-r", "--resolution", metavar="N", type=int, default=2,
+                   help="the answer to the intro's resolution menu (default %(default)s); another "
+                   "answer lists the menu's sizes")
+    p.add_argument("--size", metavar="WxH", help="any even size instead, e.g. 1920x1080 or 3840x2160: the intro "
+                   "opens at the menu's size and is resized to WxH before its first frame, so it draws the wider "
+                   "view itself")
+    p.add_argument("-d", "--duration", metavar="SEC", type=seconds, default="10",
+                   help="video length in seconds (default %(default)s)")
+    p.add_argument("--whole", action="store_true",
+                   help="one pass of the show instead: from the first frame to where the soundtrack loops")
+    p.add_argument("--fade", metavar="SEC", type=seconds, default="0",
+                   help="fade picture and sound out over the last SEC seconds (default %(default)s: no fade)")
+    p.add_argument("-o", "--output", metavar="FILE", default="capture-out/intro.mp4",
+                   help="the MP4 (default %(default)s)")
+    p.add_argument("-p", "--png", metavar="FILE", help="the screenshot (default: the MP4's name with .png)")
+    p.add_argument("-s", "--shot", metavar="SEC", type=seconds, default="3",
+                   help="take the screenshot from the frame shown at this time (default %(default)s)")
+    p.add_argument("--shot-frame", metavar="N", type=whole, help="... or from frame N, counted from 0")
+    p.add_argument("--seed", metavar="N", type=whole, default="0",
+                   help="what the intro's clock reads before SDL starts; seeds the sparks (default %(default)s)")
+    p.add_argument("--dir", metavar="DIR", default=REPO,
+                   help="working directory of the intro, holding data/ (default: the repository)")
+    p.add_argument("--build", metavar="DIR", default=os.path.join(REPO, "build"),
+                   help="build directory with intro and tools/interpose/libinterpose.so (default: build/)")
+    p.add_argument("--intro", metavar="FILE", help="the intro executable (default: BUILD/intro)")
+    p.add_argument("--lib", metavar="FILE", help="the interposer (default: BUILD/tools/interpose/libinterpose.so)")
+    # superfast: a third less encoder CPU than veryfast; CRF 16 keeps the grid clean, in larger files
+    p.add_argument("--preset", metavar="NAME", choices=PRESETS, default="superfast",
+                   help="x264 preset: %(default)s (default), veryfast ... veryslow: slower ones give smaller "
+                   f"files (H.264 High profile, yuv420p, CRF {CRF}, AAC {AUDIO_BITRATE} at {AUDIO_RATE} Hz stereo)")
+    p.add_argument("--framemd5", metavar="FILE",
+                   help="also write the MD5 of every raw frame (ffmpeg's framemd5 format)")
+    p.add_argument("--report", metavar="FILE", help="also keep the interposer's report: the virtual times of "
+                   "playback start and of every frame")
+    return vars(p.parse_args(argv))
 
 
 def check(o):
     """The settings, checked in this order; fills in what follows from them."""
-    if o["resolution"] not in ("1", "2", "3"):
-        die("resolution must be 1, 2 or 3")
-    o["resize"], o["size"] = bool(o["size"]), o["size"] or MENU_SIZES[int(o["resolution"])]
-    # H.264 in 4:2:0 halves the colour planes, so both sides must be even
-    sides = re.fullmatch(r"([1-9][0-9]*)x([1-9][0-9]*)", o["size"])
-    if not sides or any(int(side) % 2 or int(side) > MAX_SIDE for side in sides.groups()):
-        die(f"the size must be WIDTHxHEIGHT, both even and at most {MAX_SIDE}, like 1920x1080")
-    if o["preset"] not in PRESETS:
-        die(f"unknown x264 preset {o['preset']}")
-    for key, pattern, what in (("seed", "[0-9]+", "a whole number"), ("duration", SECONDS, "a number of seconds"),
-                               ("fade", SECONDS, "a number of seconds")):
-        if not re.fullmatch(pattern, o[key]):
-            die(f"the {key} must be {what}")
     if not os.path.isdir(o["dir"]):
         die(f"no directory {o['dir']}")
     for tool in filter(lambda tool: not shutil.which(tool), ("Xvfb", "xdpyinfo", "ffmpeg", "ffprobe")):
         die(f"{tool} is missing (tools/install-deps.sh installs it)")
-    # frames whose start lies within the duration: the k-th (from 1) starts at k * 21 ms
-    frames = whole_frames(o["dir"]) if o["whole"] else int((float(o["duration"]) * 1000 + 1e-6) / FRAME_MS)
-    if frames < 1:
-        die(f"a duration of {o['duration']} s holds no frame")
-    if not o["shot_frame"]:
-        if not re.fullmatch(SECONDS, o["shot"]):
-            die("the screenshot time must be a number of seconds")
-        o["shot_frame"] = str(min(int(float(o["shot"]) * 1000 / FRAME_MS + 0.5), frames - 1))
-    if not re.fullmatch("[0-9]+", o["shot_frame"]) or int(o["shot_frame"]) >= frames:
-        die(f"the screenshot frame must lie between 0 and {frames - 1}")
-    o["frames"], o["shot_frame"] = frames, int(o["shot_frame"])
     o["intro"] = os.path.realpath(o["intro"] or os.path.join(o["build"], "intro"))
     o["lib"] = os.path.realpath(o["lib"] or os.path.join(o["build"], "tools/interpose/libinterpose.so"))
     if not (os.path.isfile(o["intro"]) and os.access(o["intro"], os.X_OK)):
         die(f"no intro at {o['intro']} (build it: cmake -S . -B build && cmake --build build)")
     if not os.path.isfile(o["lib"]):
         die(f"no interposer at {o['lib']} (build it: cmake --build build --target interpose)")
+    sizes = menu(o["intro"])
+    if o["resolution"] not in sizes:
+        die("the resolution must be an answer of the intro's menu: " +
+            ", ".join(f"{answer} = {size}" for answer, size in sizes.items()))
+    o["resize"], o["size"] = bool(o["size"]), o["size"] or sizes[o["resolution"]]
+    # H.264 in 4:2:0 halves the colour planes, so both sides must be even
+    sides = re.fullmatch(r"([1-9][0-9]*)x([1-9][0-9]*)", o["size"])
+    if not sides or any(int(side) % 2 or int(side) > MAX_SIDE for side in sides.groups()):
+        die(f"the size must be WIDTHxHEIGHT, both even and at most {MAX_SIDE}, like 1920x1080")
+    # frames whose start lies within the duration: the k-th (from 1) starts at k * FRAME_MS
+    frames = whole_frames(o["dir"]) if o["whole"] else int((float(o["duration"]) * 1000 + 1e-6) / FRAME_MS)
+    if frames < 1:
+        die(f"a duration of {o['duration']} s holds no frame")
+    if o["shot_frame"] is None:
+        o["shot_frame"] = str(min(int(float(o["shot"]) * 1000 / FRAME_MS + 0.5), frames - 1))
+    if int(o["shot_frame"]) >= frames:
+        die(f"the screenshot frame must lie between 0 and {frames - 1}")
+    o["frames"], o["shot_frame"] = frames, int(o["shot_frame"])
 
 
 def whole_frames(folder):
     """The mixer starts the music at tick 0 and plays the file's frames back to back, so it loops after
-    their summed length. The k-th frame (from 1) shows the picture at k * 21 ms; the video holds every
+    their summed length. The k-th frame (from 1) shows the picture at k * FRAME_MS; the video holds every
     frame that ends by the loop point."""
     path = os.path.join(folder, SOUNDTRACK)
     if not os.path.isfile(path):
@@ -173,7 +170,7 @@ def record(o, tmp):
                 f"INTERPOSE_QUIT_FRAMES={o['frames']}", *([f"INTERPOSE_SIZE={o['size']}"] if o["resize"] else []),
                 f"INTERPOSE_REPORT={tmp}/report"]
     with open(os.path.join(tmp, "answer"), "w+") as answer, open(os.path.join(tmp, "intro.log"), "wb") as log:
-        answer.write(o["resolution"] + "\n")
+        answer.write(f"{o['resolution']}\n")
         answer.seek(0)
         intro = subprocess.Popen(with_xvfb(["env", "SDL_AUDIODRIVER=dummy", *settings, o["intro"]]),
                                  cwd=o["dir"], stdin=answer, stdout=log, stderr=subprocess.STDOUT,
@@ -238,7 +235,7 @@ def capture(o, tmp):
 
 
 def main():
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(130))
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
     o = parse(sys.argv[1:])
     check(o)
     o["png"] = o["png"] or (o["output"][:-4] if o["output"].endswith(".mp4") else o["output"]) + ".png"
