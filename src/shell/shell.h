@@ -35,6 +35,7 @@ int videoFlagsFor(const SDL_VideoInfo* videoInfo);
 // soundtrack
 //
 struct Mp3Stream {
+  const Uint8* bytes;       // the file as read, held for the whole run
   int start, size;          // the whole frames handed to the mixer, in bytes into the file
   int frames;
   int sampleRate, channels;
@@ -50,15 +51,15 @@ bool findMp3Stream(const Uint8* bytes, int size, Mp3Stream* stream);
 // Whether one decoded frame, converted for the audio device, fits the mixer's frame buffer.
 bool mixerHoldsFrame(const Mp3Stream& stream, int deviceRate, Uint16 deviceFormat, int deviceChannels);
 
-// Reads the soundtrack and checks it, before the audio device is open: its
-// stream, or null when it is missing or not a stream the mixer can play
-// safely. The second form reads any stream and closes it.
-const Mp3Stream* readSoundtrack(const char* path);
-const Mp3Stream* readSoundtrackFrom(SDL_RWops* rw);
+// Reads the soundtrack and checks it, before the audio device is open; false
+// when it is missing or not a stream the mixer can play safely. The stream's
+// bytes stay valid until the next read. The second form reads any stream and closes it.
+bool readSoundtrack(const char* path, Mp3Stream* stream);
+bool readSoundtrackFrom(SDL_RWops* rw, Mp3Stream* stream);
 
-// The soundtrack read last, as music for the open device; null when there is
-// none or a frame converted to the device's format would not fit the mixer.
-Mix_Music* loadSoundtrack();
+// A checked stream as music for the open device; null when a frame converted
+// to the device's format would not fit the mixer.
+Mix_Music* loadSoundtrack(const Mp3Stream& stream);
 
 //
 // event loop and frame pacing

@@ -21,9 +21,6 @@ static const int APE_FOOTER   = 32;                 // "APETAGEX", version, size
 static const Uint32 APE_HAS_HEADER = 0x80000000u;   // flag bits of an APE header or footer
 static const Uint32 APE_IS_HEADER  = 0x20000000u;
 
-static Mp3Stream checkedStream;    // where the stream lies in soundtrackBytes, once checked
-static bool      haveStream;       // whether the last file read held one
-
 enum MpegVersion { MPEG_25 = 0, MPEG_RESERVED = 1, MPEG_2 = 2, MPEG_1 = 3 };
 enum MpegLayer   { LAYER_RESERVED = 0, LAYER_3 = 1, LAYER_2 = 2, LAYER_1 = 3 };
 
@@ -202,6 +199,7 @@ bool findMp3Stream(const Uint8* bytes, int size, Mp3Stream* stream)
   if (frames < MIN_FRAMES || glued)
     return false;
 
+  stream->bytes      = bytes;
   stream->start      = start;
   stream->size       = at - start;
   stream->frames     = frames;
@@ -234,27 +232,25 @@ static int readWhole(SDL_RWops* rw)
   return tooLarge ? -1 : size;
 }
 
-const Mp3Stream* readSoundtrackFrom(SDL_RWops* rw)
+bool readSoundtrackFrom(SDL_RWops* rw, Mp3Stream* stream)
 {
   const int size = readWhole(rw);
-  haveStream = size >= 0 && findMp3Stream(soundtrackBytes, size, &checkedStream);
-  return haveStream ? &checkedStream : nullptr;
+  return size >= 0 && findMp3Stream(soundtrackBytes, size, stream);
 }
 
-const Mp3Stream* readSoundtrack(const char* path)
+bool readSoundtrack(const char* path, Mp3Stream* stream)
 {
-  return readSoundtrackFrom(SDL_RWFromFile(path, "rb"));
+  return readSoundtrackFrom(SDL_RWFromFile(path, "rb"), stream);
 }
 
-Mix_Music* loadSoundtrack()
+Mix_Music* loadSoundtrack(const Mp3Stream& stream)
 {
   int rate, channels;
   Uint16 format;
-  if (!haveStream || !Mix_QuerySpec(&rate, &format, &channels) ||
-      !mixerHoldsFrame(checkedStream, rate, format, channels))
+  if (!Mix_QuerySpec(&rate, &format, &channels) || !mixerHoldsFrame(stream, rate, format, channels))
     return nullptr;
 
   // the mixer reads the bytes we checked, never the file again
-  SDL_RWops* checked = SDL_RWFromConstMem(soundtrackBytes + checkedStream.start, checkedStream.size);
+  SDL_RWops* checked = SDL_RWFromConstMem(stream.bytes + stream.start, stream.size);
   return checked ? Mix_LoadMUSType_RW(checked, MUS_MP3, 1) : nullptr;
 }
