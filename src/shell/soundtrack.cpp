@@ -1,6 +1,8 @@
 // soundtrack.cpp -- reads the soundtrack and lets the mixer have it only as one consistent MPEG audio stream
 #include "shell/shell.h"
 
+#include <cstring>
+
 // SDL_mixer's MP3 decoder builds its sample converter for the first frame it
 // decodes and uses it for every later one, converting each frame in place in
 // a fixed 8 KiB buffer. A file whose frames change rate or channel count, a
@@ -89,7 +91,9 @@ static bool sameFormat(const FrameHeader& a, const FrameHeader& b)
 
 static Uint32 readLE32(const Uint8* p)
 {
-  return (Uint32)p[0] | (Uint32)p[1] << 8 | (Uint32)p[2] << 16 | (Uint32)p[3] << 24;
+  Uint32 word;
+  memcpy(&word, p, sizeof word);
+  return SDL_SwapLE32(word);
 }
 
 // Bytes of an ID3v2 tag at p, 0 for none or a broken one.
