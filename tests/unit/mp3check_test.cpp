@@ -88,7 +88,8 @@ TEST(SoundtrackCheck, OneChainOfWholeFramesReachesTheMixerAndOnlyAnotherFormatBe
 
 TEST(SoundtrackCheck, OnlyFormatsWhoseConvertedFrameFitsTheMixersBufferAreKept)
 {
-  // the device the intro opens: 32 kHz, signed 16-bit little-endian, stereo
+  // a 32 kHz stereo device of signed 16-bit samples: what the intro opens without a soundtrack,
+  // and what a driver might grant in place of a stream's own format
   struct Case { int rate, channels, samples; bool fits; };
   const Case cases[] = {
     { 32000, 2, 1152, true },    // the committed soundtrack: no conversion
