@@ -51,9 +51,11 @@ static void BM_SoundtrackCheck(benchmark::State& state, std::vector<Uint8> (*mak
     benchmark::DoNotOptimize(findMp3Stream(bytes.data(), (int)bytes.size(), &stream));
   }
 }
-BENCHMARK_CAPTURE(BM_SoundtrackCheck, whole_frames, [] { return frames(false); })->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SoundtrackCheck, damaged_every_100_frames, [] { return frames(true); })
-  ->Unit(benchmark::kMillisecond);
+static std::vector<Uint8> wholeFrames() { return frames(false); }
+static std::vector<Uint8> damagedFrames() { return frames(true); }
+
+BENCHMARK_CAPTURE(BM_SoundtrackCheck, whole_frames, wholeFrames)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SoundtrackCheck, damaged_every_100_frames, damagedFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SoundtrackCheck, random_bytes, noise)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SoundtrackCheck, sync_bytes, syncBytes)->Unit(benchmark::kMillisecond);
 

@@ -176,7 +176,8 @@ static int lyrics3Before(const Uint8* bytes, int start, int end)
       if (SDL_memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0)
         break;
   }
-  return length > 0 && length <= room && SDL_memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0 ? length : 0;
+  const bool whole = length > 0 && length <= room;
+  return whole && SDL_memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0 ? length : 0;
 }
 
 // Where the audio ends once an APE tag, a Lyrics3 tag and an ID3v1 tag behind it are taken off.
