@@ -7,7 +7,10 @@
 # second encoded by lame (layer III at all nine rates, mono, stereo, joint and dual channel) and
 # ffmpeg (layer II at its six rates), two silent layer I streams, a tagged file with a Xing frame,
 # two rates glued together (also past tags), a file cut short, the tails and tags the check leaves
-# out (a newline, zeros, three bytes, Lyrics3, ID3v2 behind or twice in front) and random bytes. What the fuzzer finds goes to
+# out (a newline, zeros, three bytes, Lyrics3, ID3v2 behind or twice in front), random bytes, and
+# the 32 kHz lame file damaged as the check's table damages it (50 random bytes after frame 2, in
+# the middle and before the last frame; a false header in them; frame 3's header broken; a tag
+# between two runs; a 44.1 kHz file after damage; two frames amid garbage). What the fuzzer finds goes to
 # build-fuzz/corpus-TARGET, crash inputs to build-fuzz/artifacts.
 # A crash ends the run with a non-zero status; turn its input into a test case and a corpus file.
 set -euo pipefail

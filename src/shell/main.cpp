@@ -62,16 +62,17 @@ static void startLibraries()
   }
   // the mixer never converts the music: SDL 1.2's resamples only by factors of two, and under
   // SDL2 a mono frame made stereo can outgrow the decoder's buffer
-  const Mp3Stream* music = readSoundtrack(SOUNDTRACK_PATH);
-  const int rate = music ? music->sampleRate : AUDIO_RATE;
-  const int channels = music ? music->channels : AUDIO_CHANNELS;
+  Mp3Stream music;
+  const bool haveMusic = readSoundtrack(SOUNDTRACK_PATH, &music);
+  const int rate = haveMusic ? music.sampleRate : AUDIO_RATE;
+  const int channels = haveMusic ? music.channels : AUDIO_CHANNELS;
   if (Mix_OpenAudio(rate, AUDIO_FORMAT, channels, AUDIO_CHUNK) == -1) {
     printf("Mix_OpenAudio: %s\n", SDL_GetError());
     Quit(1);
   }
 
   // a missing, broken or unplayable soundtrack leaves the intro silent, without a word
-  soundtrack = loadSoundtrack();
+  soundtrack = haveMusic ? loadSoundtrack(music) : nullptr;
   if (soundtrack)
     Mix_PlayMusic(soundtrack, LOOP_FOREVER);
 }

@@ -35,30 +35,34 @@ int videoFlagsFor(const SDL_VideoInfo* videoInfo);
 // soundtrack
 //
 struct Mp3Stream {
-  int start, size;          // the whole frames handed to the mixer, in bytes into the file
+  const Uint8* bytes;       // the whole frames handed to the mixer, back to back
+  int size;                 // their bytes
   int frames;
   int sampleRate, channels;
   int samples;              // per frame and channel
 };
 
-// Finds one consistent MPEG audio stream: a chain of at least two whole frames
-// of one version, layer, sample rate and channel count, after any zero padding
-// and ID3v2, APE, Lyrics3 and ID3v1 tags. Whatever follows the chain is left
-// out, unless it is a frame of another format (past padding and tags).
-bool findMp3Stream(const Uint8* bytes, int size, Mp3Stream* stream);
+// Finds one consistent MPEG audio stream in a file and gathers its frames to the
+// front of it, in place: every whole frame of one version, layer, sample rate and
+// channel count, at least two, with the zero padding, ID3v2, APE, Lyrics3 and
+// ID3v1 tags and the garbage between them left out. A frame counts where the one
+// before it ends or where the next frame, a tag or the end confirms it. False, and
+// the bytes of no use, for a frame of another format anywhere, or when the garbage
+// is as large as the frames.
+bool findMp3Stream(Uint8* bytes, int size, Mp3Stream* stream);
 
 // Whether one decoded frame, converted for the audio device, fits the mixer's frame buffer.
 bool mixerHoldsFrame(const Mp3Stream& stream, int deviceRate, Uint16 deviceFormat, int deviceChannels);
 
-// Reads the soundtrack and checks it, before the audio device is open: its
-// stream, or null when it is missing or not a stream the mixer can play
-// safely. The second form reads any stream and closes it.
-const Mp3Stream* readSoundtrack(const char* path);
-const Mp3Stream* readSoundtrackFrom(SDL_RWops* rw);
+// Reads the soundtrack and checks it, before the audio device is open; false
+// when it is missing or not a stream the mixer can play safely. The stream's
+// bytes stay valid until the next read. The second form reads any stream and closes it.
+bool readSoundtrack(const char* path, Mp3Stream* stream);
+bool readSoundtrackFrom(SDL_RWops* rw, Mp3Stream* stream);
 
-// The soundtrack read last, as music for the open device; null when there is
-// none or a frame converted to the device's format would not fit the mixer.
-Mix_Music* loadSoundtrack();
+// A checked stream as music for the open device; null when a frame converted
+// to the device's format would not fit the mixer.
+Mix_Music* loadSoundtrack(const Mp3Stream& stream);
 
 //
 // event loop and frame pacing

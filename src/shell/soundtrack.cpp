@@ -1,6 +1,8 @@
 // soundtrack.cpp -- reads the soundtrack and lets the mixer have it only as one consistent MPEG audio stream
 #include "shell/shell.h"
 
+#include <cstring>
+
 // SDL_mixer's MP3 decoder builds its sample converter for the first frame it
 // decodes and uses it for every later one, converting each frame in place in
 // a fixed 8 KiB buffer. A file whose frames change rate or channel count, a
@@ -15,14 +17,12 @@ static const int MIN_FRAMES           = 2;         // the decoder finds its firs
 static Uint8 soundtrackBytes[SOUNDTRACK_MAX_BYTES];  // the checked file, read by the mixer for the whole run
 
 static const int FRAME_HEADER = 4;
+static const Uint8 SYNC_BYTE = 0xFF;                // every frame header opens with it
 static const int ID3V2_HEADER = 10;                 // "ID3", version, flags, syncsafe size; a footer repeats it
 static const int ID3V1_TAG    = 128;                // "TAG" and fixed fields at the very end
 static const int APE_FOOTER   = 32;                 // "APETAGEX", version, size, items, flags, reserved
 static const Uint32 APE_HAS_HEADER = 0x80000000u;   // flag bits of an APE header or footer
 static const Uint32 APE_IS_HEADER  = 0x20000000u;
-
-static Mp3Stream checkedStream;    // where the stream lies in soundtrackBytes, once checked
-static bool      haveStream;       // whether the last file read held one
 
 enum MpegVersion { MPEG_25 = 0, MPEG_RESERVED = 1, MPEG_2 = 2, MPEG_1 = 3 };
 enum MpegLayer   { LAYER_RESERVED = 0, LAYER_3 = 1, LAYER_2 = 2, LAYER_1 = 3 };
@@ -58,7 +58,7 @@ struct FrameHeader {
 // Reads a frame header; false for anything that is not one with a known length.
 static bool readFrameHeader(const Uint8* p, FrameHeader* h)
 {
-  if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
+  if (p[0] != SYNC_BYTE || (p[1] & 0xE0) != 0xE0)
     return false;
   const int version = (p[1] >> 3) & 3;
   h->layer = (p[1] >> 1) & 3;
@@ -92,7 +92,9 @@ static bool sameFormat(const FrameHeader& a, const FrameHeader& b)
 
 static Uint32 readLE32(const Uint8* p)
 {
-  return (Uint32)p[0] | (Uint32)p[1] << 8 | (Uint32)p[2] << 16 | (Uint32)p[3] << 24;
+  Uint32 word;
+  memcpy(&word, p, sizeof word);
+  return SDL_SwapLE32(word);
 }
 
 // Bytes of an ID3v2 tag at p, 0 for none or a broken one.
@@ -120,18 +122,6 @@ static int apeLength(const Uint8* p, int room)
   return length <= (Uint64)room ? (int)length : 0;
 }
 
-// Bytes of a Lyrics3 tag at p up to its closing word (version 2 or 1), 0 for none.
-static int lyrics3Length(const Uint8* p, int room)
-{
-  static const int BEGIN = 11, END = 9;   // "LYRICSBEGIN"; "LYRICS200" or "LYRICSEND"
-  if (room < BEGIN + END || SDL_memcmp(p, "LYRICSBEGIN", BEGIN) != 0)
-    return 0;
-  for (int i = BEGIN; i + END <= room; i++)
-    if (SDL_memcmp(p + i, "LYRICS200", END) == 0 || SDL_memcmp(p + i, "LYRICSEND", END) == 0)
-      return i + END;
-  return 0;
-}
-
 static int id3v1Length(const Uint8* p, int room)
 {
   return room >= ID3V1_TAG && p[0] == 'T' && p[1] == 'A' && p[2] == 'G' ? ID3V1_TAG : 0;
@@ -145,30 +135,57 @@ static int zeroPadding(const Uint8* p, int room)
   return length;
 }
 
-// What may sit around the frames: each reader gives the bytes of its kind at p, or 0.
+// What may sit around and between the frames: each reader gives the bytes of its kind at p, or 0.
 static int (*const TAG_READERS[])(const Uint8* p, int room) = {
-  zeroPadding, id3v2Length, apeLength, lyrics3Length, id3v1Length,
+  zeroPadding, id3v2Length, apeLength, id3v1Length,
 };
+
+// Bytes of the padding or tag at p, 0 for none.
+static int tagLength(const Uint8* p, int room)
+{
+  for (auto reader : TAG_READERS)
+    if (const int length = reader(p, room))
+      return length;
+  return 0;
+}
 
 // Where the next thing that is neither padding nor a whole tag begins, from at on.
 static int skipTags(const Uint8* bytes, int at, int end)
 {
-  for (bool skipped = true; skipped;) {
-    skipped = false;
-    for (auto tagLength : TAG_READERS) {
-      const int length = tagLength(bytes + at, end - at);
-      at += length;
-      skipped = skipped || length > 0;
-    }
-  }
+  while (const int length = tagLength(bytes + at, end - at))
+    at += length;
   return at;
 }
 
-// Where the audio ends once an APE tag and an ID3v1 tag behind it are taken off.
+// Bytes of a Lyrics3 tag that ends at end, 0 for none: version 2 by the size written before
+// its closing word, version 1 by its opening word within the 5100 bytes of lyrics it may hold.
+static int lyrics3Before(const Uint8* bytes, int start, int end)
+{
+  static const int BEGIN = 11, CLOSE = 9, SIZE = 6, MOST_LYRICS = 5100;
+  const int room = end - start;
+  if (room < BEGIN + CLOSE)
+    return 0;
+  const Uint8* close = bytes + end - CLOSE;
+  int length = 0;
+  if (SDL_memcmp(close, "LYRICS200", CLOSE) == 0 && room >= BEGIN + SIZE + CLOSE) {
+    for (const Uint8* digit = close - SIZE; digit < close && length < room; digit++)
+      length = *digit >= '0' && *digit <= '9' ? length * 10 + *digit - '0' : room;
+    length += SIZE + CLOSE;
+  } else if (SDL_memcmp(close, "LYRICSEND", CLOSE) == 0) {
+    for (length = BEGIN + CLOSE; length < room && length < BEGIN + MOST_LYRICS + CLOSE; length++)
+      if (SDL_memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0)
+        break;
+  }
+  const bool whole = length > 0 && length <= room;
+  return whole && SDL_memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0 ? length : 0;
+}
+
+// Where the audio ends once an APE tag, a Lyrics3 tag and an ID3v1 tag behind it are taken off.
 static int endBeforeTags(const Uint8* bytes, int start, int end)
 {
   if (end - start >= ID3V1_TAG && id3v1Length(bytes + end - ID3V1_TAG, ID3V1_TAG))
     end -= ID3V1_TAG;
+  end -= lyrics3Before(bytes, start, end);
   if (end - start < APE_FOOTER)
     return end;
   const Uint8* footer = bytes + end - APE_FOOTER;
@@ -181,29 +198,63 @@ static int endBeforeTags(const Uint8* bytes, int start, int end)
   return end;
 }
 
-bool findMp3Stream(const Uint8* bytes, int size, Mp3Stream* stream)
+// A frame header at at whose whole frame lies before end.
+static bool frameAt(const Uint8* bytes, int at, int end, FrameHeader* h)
+{
+  return end - at >= FRAME_HEADER && readFrameHeader(bytes + at, h) && h->length <= end - at;
+}
+
+// Whether what follows a frame that ends at next vouches for it, as a decoder's search for the
+// next frame does: the end of the audio, a tag, or the header of a frame of the same format.
+// Padding is no proof (zeros are common damage), and a frame before it ends a run that its
+// predecessor already vouches for.
+static bool confirmed(const Uint8* bytes, int next, int end, const FrameHeader& h)
+{
+  FrameHeader after;
+  return next == end || (bytes[next] != 0 && tagLength(bytes + next, end - next) > 0) ||
+         (frameAt(bytes, next, end, &after) && sameFormat(after, h));
+}
+
+bool findMp3Stream(Uint8* bytes, int size, Mp3Stream* stream)
 {
   const int start = skipTags(bytes, 0, size);
   const int end = endBeforeTags(bytes, start, size);
 
+  // Every frame goes to the front of the buffer, back to back; the mixer gets those bytes only.
+  // A frame is taken where the one before it ends (past padding and tags) or where what follows
+  // it confirms it; anything else is garbage, searched for the next header.
   FrameHeader first = {}, h;
-  int at = start, frames = 0;
-  while (end - at >= FRAME_HEADER && readFrameHeader(bytes + at, &h) && h.length <= end - at &&
-         (frames == 0 || sameFormat(h, first))) {
-    if (frames == 0)
-      first = h;
-    at += h.length;
-    frames++;
+  int at = start, frames = 0, kept = 0, garbage = 0;
+  bool chained = false;   // whether at is where the last frame taken ends, past padding and tags
+  const int mostGarbage = (end - start + 1) / 2;   // garbage enough that no frames can outweigh it
+  while (at < end) {
+    if (frameAt(bytes, at, end, &h) && (chained || confirmed(bytes, at + h.length, end, h))) {
+      if (frames > 0 && !sameFormat(h, first))
+        return false;   // another file glued on, or its frames mixed in
+      first = frames++ ? first : h;
+      memmove(bytes + start + kept, bytes + at, h.length);
+      kept += h.length;
+      at += h.length;
+      chained = true;
+    } else if (const int tag = tagLength(bytes + at, end - at)) {
+      at += tag;
+    } else {   // garbage, up to the next header that reads as one
+      const int from = at, stop = SDL_min(end, at + mostGarbage - garbage);
+      do
+        at++;
+      while (at < stop && !(bytes[at] == SYNC_BYTE && frameAt(bytes, at, end, &h)));
+      garbage += at - from;
+      chained = false;
+      if (garbage >= mostGarbage)
+        return false;   // the frames can no longer outweigh it
+    }
   }
-  // the mixer never sees what follows the chain, but a frame of another format there,
-  // behind padding and tags or not, means files glued together
-  const int next = skipTags(bytes, at, end);
-  const bool glued = end - next >= FRAME_HEADER && readFrameHeader(bytes + next, &h) && !sameFormat(h, first);
-  if (frames < MIN_FRAMES || glued)
+  // a few frames found in what is mostly something else are no song: they would loop as a stutter
+  if (frames < MIN_FRAMES || kept <= garbage)
     return false;
 
-  stream->start      = start;
-  stream->size       = at - start;
+  stream->bytes      = bytes + start;
+  stream->size       = kept;
   stream->frames     = frames;
   stream->sampleRate = first.sampleRate;
   stream->channels   = first.channels;
@@ -234,27 +285,25 @@ static int readWhole(SDL_RWops* rw)
   return tooLarge ? -1 : size;
 }
 
-const Mp3Stream* readSoundtrackFrom(SDL_RWops* rw)
+bool readSoundtrackFrom(SDL_RWops* rw, Mp3Stream* stream)
 {
   const int size = readWhole(rw);
-  haveStream = size >= 0 && findMp3Stream(soundtrackBytes, size, &checkedStream);
-  return haveStream ? &checkedStream : nullptr;
+  return size >= 0 && findMp3Stream(soundtrackBytes, size, stream);
 }
 
-const Mp3Stream* readSoundtrack(const char* path)
+bool readSoundtrack(const char* path, Mp3Stream* stream)
 {
-  return readSoundtrackFrom(SDL_RWFromFile(path, "rb"));
+  return readSoundtrackFrom(SDL_RWFromFile(path, "rb"), stream);
 }
 
-Mix_Music* loadSoundtrack()
+Mix_Music* loadSoundtrack(const Mp3Stream& stream)
 {
   int rate, channels;
   Uint16 format;
-  if (!haveStream || !Mix_QuerySpec(&rate, &format, &channels) ||
-      !mixerHoldsFrame(checkedStream, rate, format, channels))
+  if (!Mix_QuerySpec(&rate, &format, &channels) || !mixerHoldsFrame(stream, rate, format, channels))
     return nullptr;
 
   // the mixer reads the bytes we checked, never the file again
-  SDL_RWops* checked = SDL_RWFromConstMem(soundtrackBytes + checkedStream.start, checkedStream.size);
+  SDL_RWops* checked = SDL_RWFromConstMem(stream.bytes, stream.size);
   return checked ? Mix_LoadMUSType_RW(checked, MUS_MP3, 1) : nullptr;
 }

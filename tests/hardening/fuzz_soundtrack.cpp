@@ -71,11 +71,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  const Mp3Stream* stream = readSoundtrackFrom(SDL_RWFromConstMem(data, (int)size));
-  if (!stream)
+  Mp3Stream stream;
+  if (!readSoundtrackFrom(SDL_RWFromConstMem(data, (int)size), &stream))
     return 0;
-  openDevice(stream->sampleRate, stream->channels);
-  Mix_Music* music = loadSoundtrack();
+  openDevice(stream.sampleRate, stream.channels);
+  Mix_Music* music = loadSoundtrack(stream);
   if (!music)
     return 0;
   static Uint8 out[CALLBACK_BYTES];

@@ -48,9 +48,9 @@ TEST(CommittedSoundtrack, MakeSoundtrackRegeneratesItByteForByte)
 // read by the intro's own check: one chain of MPEG frames from the first byte to the last
 TEST(CommittedSoundtrack, IsOneStreamOfThirtyTwoKilohertzStereoForTwoMinutes)
 {
-  const std::string bytes = fileBytes(mp3Path);
+  std::string bytes = fileBytes(mp3Path);
   Mp3Stream stream;
-  ASSERT_TRUE(findMp3Stream((const Uint8*)bytes.data(), (int)bytes.size(), &stream));
+  ASSERT_TRUE(findMp3Stream((Uint8*)&bytes[0], (int)bytes.size(), &stream));
   EXPECT_EQ(stream.size, (int)bytes.size()) << "a tag or junk around the frames";
   EXPECT_EQ(stream.sampleRate, 32000);
   EXPECT_EQ(stream.channels, 2);

@@ -9,7 +9,10 @@
 
 #include <cstdio>
 #include <deque>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int intro_main(int argc, char* argv[]);
@@ -29,6 +32,8 @@ static struct Script {
 } script;
 
 static SDL_VideoInfo videoInfo;
+static int deviceRate, deviceChannels;   // as Mix_OpenAudio was asked
+static std::string musicHanded;          // the bytes Mix_LoadMUSType_RW was given
 static SDL_Surface videoSurface;
 static Mix_Music* const SOUNDTRACK = (Mix_Music*)&videoInfo;   // any non-null address
 
@@ -108,16 +113,20 @@ void SDL_Quit() { recordCall("SDL_Quit", {}); }
 int Mix_OpenAudio(int frequency, Uint16 format, int channels, int chunksize)
 {
   recordCall("Mix_OpenAudio", { (double)frequency, (double)format, (double)channels, (double)chunksize });
+  deviceRate = frequency, deviceChannels = channels;
   return script.failOpenAudio ? -1 : 0;
 }
 int Mix_QuerySpec(int* frequency, Uint16* format, int* channels)
 {
-  *frequency = 32000, *format = AUDIO_S16LSB, *channels = 2;
+  *frequency = deviceRate, *format = AUDIO_S16LSB, *channels = deviceChannels;
   return 1;
 }
 Mix_Music* Mix_LoadMUSType_RW(SDL_RWops* rw, Mix_MusicType type, int freesrc)
 {
-  recordCall("Mix_LoadMUSType_RW", { (double)type, (double)SDL_RWseek(rw, 0, RW_SEEK_END) });
+  musicHanded.resize(SDL_RWseek(rw, 0, RW_SEEK_END));
+  SDL_RWseek(rw, 0, RW_SEEK_SET);
+  SDL_RWread(rw, &musicHanded[0], 1, (int)musicHanded.size());
+  recordCall("Mix_LoadMUSType_RW", { (double)type, (double)musicHanded.size() });
   if (freesrc)
     SDL_RWclose(rw);
   return SOUNDTRACK;
@@ -135,8 +144,8 @@ struct Outcome {
   std::string out, err, calls;
 };
 
-// Runs the program from the source folder (where data/ is) with this console input until it exits.
-static Outcome runIntro(const std::string& input)
+// Runs the program in a folder (the source folder, where data/ is) with this console input until it exits.
+static Outcome runIntro(const std::string& input, const char* folder = SOURCE_DIR)
 {
   char path[] = "/tmp/intro-startup-stdin-XXXXXX";   // private: ctest runs these side by side
   const int fd = mkstemp(path);
@@ -144,7 +153,8 @@ static Outcome runIntro(const std::string& input)
   close(fd);
   EXPECT_NE(freopen(path, "r", stdin), nullptr);
   unlink(path);
-  EXPECT_EQ(chdir(SOURCE_DIR), 0);
+  EXPECT_EQ(chdir(folder), 0);
+  musicHanded.clear();
   timecount = timenow = scrollchar = 0;
   glrecordEnable(true);
   glrecordReset();
@@ -213,6 +223,39 @@ TEST(StartUp, RunsEveryStepInOrderWithItsArgumentsAndQuitsOnEscape)
   EXPECT_EQ(firstCall("SDL_WM_ToggleFullScreen").args[0], 1);
   EXPECT_TRUE(endsWith(o.calls, "Mix_CloseAudio SDL_Quit exit"));
   EXPECT_EQ(std::string(scrolltext), scrollMessage);
+}
+
+TEST(StartUp, TheDeviceTakesTheSoundtracksFormatAndTheMixerItsCheckedFramesOnly)
+{
+  std::ostringstream committed;
+  committed << std::ifstream(SOURCE_DIR "/data/soundtrack.mp3", std::ios::binary).rdbuf();
+  const std::string song = committed.str(), junk(50, '~');   // frames of 576 bytes
+  const std::string tags = std::string("ID3\x04\0\0\0\0\0\x14", 10) + std::string(20, 'x');
+  const std::string id3v1 = "TAG" + std::string(125, ' ');
+  std::string mono;   // ten frames of MPEG-1 layer III at 44.1 kHz, 128 kbit/s, mono: 417 bytes each
+  for (char body = 'a'; body < 'k'; body++)
+    mono += std::string("\xFF\xFB\x90\xC0", 4) + std::string(413, body);
+  struct Case { const char* name; bool present; std::string file; int rate, channels; std::string handed; };
+  const Case cases[] = {
+    { "no soundtrack", false, "", 32000, 2, "" },
+    { "tagged, damaged after frame 2", true, tags + song.substr(0, 1152) + junk + song.substr(1152) + id3v1,
+      32000, 2, song },
+    { "mono at 44.1 kHz", true, mono, 44100, 1, mono },
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    char folder[] = "/tmp/intro-startup-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string data = std::string(folder) + "/data", mp3 = data + "/soundtrack.mp3";
+    mkdir(data.c_str(), 0700);
+    if (c.present)
+      std::ofstream(mp3, std::ios::binary) << c.file;
+    runIntro("2\n", folder);
+    unlink(mp3.c_str()), rmdir(data.c_str()), rmdir(folder);
+    const std::vector<double> device = { (double)c.rate, 0x8010, (double)c.channels, 1024 };
+    EXPECT_EQ(firstCall("Mix_OpenAudio").args, device);
+    EXPECT_TRUE(musicHanded == c.handed) << musicHanded.size() << " bytes handed";
+  }
 }
 
 TEST(StartUp, EachLibraryFailurePrintsItsLineOnItsStreamAndEndsWithOne)
