@@ -228,8 +228,11 @@ bool findMp3Stream(Uint8* bytes, int size, Mp3Stream* stream)
   bool chained = false;   // whether at is where the last frame taken ends, past padding and tags
   const int mostGarbage = (end - start + 1) / 2;   // garbage enough that no frames can outweigh it
   while (at < end) {
-    if (frameAt(bytes, at, end, &h) && (chained || confirmed(bytes, at + h.length, end, h))) {
-      if (frames > 0 && !sameFormat(h, first))
+    // a frame of the stream's format may follow the one before it unconfirmed; another format must
+    // be confirmed, or one flipped bit in a header would refuse the whole song
+    const bool header = frameAt(bytes, at, end, &h), ours = frames == 0 || sameFormat(h, first);
+    if (header && ((chained && ours) || confirmed(bytes, at + h.length, end, h))) {
+      if (!ours)
         return false;   // another file glued on, or its frames mixed in
       first = frames++ ? first : h;
       memmove(bytes + start + kept, bytes + at, h.length);

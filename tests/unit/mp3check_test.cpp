@@ -71,6 +71,8 @@ TEST(SoundtrackCheck, EveryWholeFrameOfOneFormatReachesTheMixerAndAnotherFormatA
                                      ten.substr(0, 1152) + JUNK + L3_44K_STEREO + ten.substr(1152), ten },
     { "frame 3's header broken",     ten.substr(0, 1152) + "~" + ten.substr(1153),
                                      ten.substr(0, 1152) + ten.substr(1728) },
+    { "frame 3's rate bits flipped", ten.substr(0, 1154) + "\x90" + ten.substr(1155),
+                                     ten.substr(0, 1152) + ten.substr(1728) },
     { "a tag between two runs",      ten.substr(0, 2880) + ID3V2 + LYRICS3 + ten.substr(2880), ten },
     { "garbage in front",            JUNK + ten, ten },
     { "a broken ID3v2 size in front", Bytes("ID3\x04\x00\x00\x00\x7F\x7F\x7F", 10) + ten, ten },
