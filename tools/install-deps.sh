@@ -31,6 +31,8 @@ packages=(
   # the browser build and its page test: emscripten (its own SDL 1.2, no ports), headless chromium
   # driven over the DevTools protocol
   emscripten chromium python3-websocket
+  # the page test reads the party's calendar file with a real calendar parser
+  python3-icalendar
 )
 
 # sdl12-compat and SDL2 from Debian's archive, unpacked where only the runs that ask for them

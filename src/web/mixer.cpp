@@ -34,28 +34,27 @@ EM_JS(int, musicFinish, (), {
 });
 
 // Web Audio's buffer source repeats the decoded samples back to back, where an audio
-// element's loop can leave a gap at the loop point. A browser runs an audio context
-// only after the visitor has clicked or pressed a key on the page; until then it waits.
+// element's loop can leave a gap at the loop point. A browser runs an audio context only
+// after a gesture on the page, and which events count differs: for a finger pointerdown does
+// not, its pointerup, touchend and click do. So every gesture tries again until the music runs.
 EM_JS(void, musicPlay, (int id, int loops), {
   var player = Module.music[id - 1];
   var Context = window.AudioContext || window.webkitAudioContext;
   if (!Context)
     return;
   var context = player.context = new Context();
+  var gestures = ['pointerup', 'touchend', 'click', 'keydown'];
+  var resume = function() { context.resume().catch(function() {}); };
   var playing = function() {
+    if (context.state !== 'suspended')
+      gestures.forEach(function(name) { document.removeEventListener(name, resume, true); });
     if (player.source && context.state === 'running')
       console.log('music playing');
   };
   context.onstatechange = playing;
   if (context.state !== 'running') {
-    console.log('music waits for a click or a key');
-    var resume = function() {
-      document.removeEventListener('pointerdown', resume, true);
-      document.removeEventListener('keydown', resume, true);
-      context.resume().catch(function() {});
-    };
-    document.addEventListener('pointerdown', resume, true);
-    document.addEventListener('keydown', resume, true);
+    console.log('music waits for a click, a tap or a key');
+    gestures.forEach(function(name) { document.addEventListener(name, resume, true); });
   }
   context.decodeAudioData(player.bytes, function(samples) {
     var source = context.createBufferSource();

@@ -264,6 +264,9 @@ EM_ASYNC_JS(void, yieldToBrowser, (Uint32 ms), {
       if (event.reason instanceof ExitStatus)
         event.preventDefault();
     });
+  // a page that has given up on the show (its picture lost, say) stops the loop here for good
+  if (Module.halted)
+    await new Promise(function() {});
   await new Promise(function(wake) {
     var channel = Module.sleepChannel || (Module.sleepChannel = new MessageChannel());
     channel.port1.onmessage = ms > 0 ? function() { setTimeout(wake, ms); } : wake;
