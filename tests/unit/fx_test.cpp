@@ -56,22 +56,6 @@ static void expectVertex(const Vertex& v, double x, double y, double z)
   EXPECT_NEAR(v.z, z, 1e-6);
 }
 
-TEST(Frame, ClearsRollsOnceThenSwapsBeforeTheClockMoves)
-{
-  resetAnimation();
-  screenbounce = 1800;
-  drawGLScene();
-  EXPECT_EQ(callSequence().substr(0, 45), "glClear glLoadIdentity glTranslatef glRotatef");
-  EXPECT_EQ(glCalls[0].args[0], 0x4100);
-  EXPECT_EQ(glCalls[2].args, (std::vector<double>{ 0.0, 0.5, -5.0 }));
-  EXPECT_EQ(glCalls[3].args, (std::vector<double>{ 4.0, 0.0, 0.0, 1.0 }));
-  EXPECT_EQ(callsNamed("glRotatef").size(), 1u);
-  EXPECT_EQ(callsNamed("glLoadIdentity").size(), 1u);
-  EXPECT_STREQ(glCalls.back().name, "SDL_GL_SwapBuffers");
-  EXPECT_EQ(xmove, 20);   // the clock stepped after the picture was made
-  EXPECT_FLOAT_EQ(scrollx, 3.05f);
-}
-
 TEST(Font, EveryByteTakesItsAtlasCellOrTheFallbackAndTheQuadLeans)
 {
   // the atlas from its top row; every byte not in it (zero, blank, slash, other lower case) draws
@@ -98,16 +82,10 @@ TEST(Font, EveryByteTakesItsAtlasCellOrTheFallbackAndTheQuadLeans)
   }
 }
 
-TEST(Scroller, StartsBlankAtMinusThreeAdvancesOnTheThirteenthStepAndWraps)
+// what it draws, blank at first, is pinned by the golden call log below
+TEST(Scroller, AdvancesOnTheThirteenthStepAndWraps)
 {
   resetAnimation();
-  drawScroller();
-  std::vector<Vertex> v = recordedVertices();
-  ASSERT_EQ(v.size(), 84u);
-  expectVertex(v[0], -3.2, -2.4, -3.0);
-  expectVertex(v[20 * 4 + 2], 5.2, -1.4, -5.0);
-  EXPECT_FLOAT_EQ(v[0].s, 0.875);
-
   std::vector<int> advances;
   int highest = 0;
   for (int step = 1; step <= 636 * 8 + 100; step++) {
@@ -152,18 +130,10 @@ TEST(Invitation, IsSixHundredThirtyFiveCharactersOfKnownWordsInTheFont)
   EXPECT_GT(count, 80);
 }
 
-TEST(Sparks, AreThinTrianglesRebornOnTheRightAfterPassingMinusTwo)
+// what they draw is pinned by the golden call log below
+TEST(Sparks, AreRebornOnTheRightOnlyOncePastMinusTwo)
 {
   resetAnimation();
-  for (int i = 0; i < SPARK_COUNT; i++)
-    sparkx[i] = 1.0f, sparky[i] = 0.5f, sparkz[i] = 2.0f;
-  drawSparks();
-  std::vector<Vertex> v = recordedVertices();
-  ASSERT_EQ(v.size(), 180u);
-  expectVertex(v[0], 0.98, 0.5, 2);
-  expectVertex(v[1], 0.98, 0.49, 2);
-  expectVertex(v[2], 1.03, 0.5, 2);
-
   glrecordEnable(false);
   sparkx[0] = -1.98f;
   drawSparks();

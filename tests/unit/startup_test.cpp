@@ -212,9 +212,7 @@ TEST(StartUp, RunsEveryStepInOrderWithItsArgumentsAndQuitsOnEscape)
   EXPECT_EQ(o.calls.find("SDL_GetTicks"), 0u);
   EXPECT_EQ(firstCall("SDL_Init").args[0], 0x20);
   EXPECT_EQ(firstCall("SDL_Init", 1).args[0], 0x10);
-  EXPECT_EQ(firstCall("Mix_OpenAudio").args, (std::vector<double>{ 32000, 0x8010, 2, 1024 }));
-  // the checked bytes of data/soundtrack.mp3: the whole committed file, played for ever
-  EXPECT_EQ(firstCall("Mix_LoadMUSType_RW").args, (std::vector<double>{ MUS_MP3, 1920960 }));
+  EXPECT_EQ(firstCall("Mix_LoadMUSType_RW").args[0], MUS_MP3);   // the device and the bytes: the next test
   EXPECT_EQ(firstCall("Mix_PlayMusic").args, (std::vector<double>{ 1, -1 }));
   EXPECT_EQ(firstCall("SDL_GL_SetAttribute").args, (std::vector<double>{ 5, 1 }));
   EXPECT_EQ(firstCall("SDL_SetVideoMode").args, (std::vector<double>{ 1024, 768, 24, 0x20000017 }));
@@ -235,12 +233,12 @@ TEST(StartUp, TheDeviceTakesTheSoundtracksFormatAndTheMixerItsCheckedFramesOnly)
   std::string mono;   // ten frames of MPEG-1 layer III at 44.1 kHz, 128 kbit/s, mono: 417 bytes each
   for (char body = 'a'; body < 'k'; body++)
     mono += std::string("\xFF\xFB\x90\xC0", 4) + std::string(413, body);
-  struct Case { const char* name; bool present; std::string file; int rate, channels; std::string handed; };
+  struct Case { const char* name; std::string file; int rate, channels; std::string handed; };
   const Case cases[] = {
-    { "no soundtrack", false, "", 32000, 2, "" },
-    { "tagged, damaged after frame 2", true, tags + song.substr(0, 1152) + junk + song.substr(1152) + id3v1,
-      32000, 2, song },
-    { "mono at 44.1 kHz", true, mono, 44100, 1, mono },
+    { "no soundtrack", "", 32000, 2, "" },
+    { "tagged, damaged after frame 2", tags + song.substr(0, 1152) + junk + song.substr(1152) + id3v1,
+      32000, 2, song },   // the whole committed file
+    { "mono at 44.1 kHz", mono, 44100, 1, mono },
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -248,7 +246,7 @@ TEST(StartUp, TheDeviceTakesTheSoundtracksFormatAndTheMixerItsCheckedFramesOnly)
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string data = std::string(folder) + "/data", mp3 = data + "/soundtrack.mp3";
     mkdir(data.c_str(), 0700);
-    if (c.present)
+    if (!c.file.empty())
       std::ofstream(mp3, std::ios::binary) << c.file;
     runIntro("2\n", folder);
     unlink(mp3.c_str()), rmdir(data.c_str()), rmdir(folder);

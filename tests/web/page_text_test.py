@@ -83,10 +83,13 @@ class PageText(unittest.TestCase):
         tags = r'<link rel="canonical" href="([^"]*)"|<meta (?:property|name)="(og:url|og:image|twitter:\w+)" content="([^"]*)"'
         for url, absolute in (("https://party.example/intro/index.html", "https://party.example/intro/"), ("", "")):
             with self.subTest(url=url):
-                status, page, _ = build(nfo, template, screen, message, url, calendar=True)
+                status, page, event = build(nfo, template, screen, message, url, calendar=True)
                 self.assertEqual([m.group(1) or m.group(2, 3) for m in re.finditer(tags, page)],
                                  [url, ("og:url", url)] * bool(url) +
                                  [("og:image", absolute + "screenshot.png"), ("twitter:card", "summary_large_image")])
+                # the party in a calendar: an all-day event over its days, 23 to 25 July
+                self.assertEqual([event.decoded(k) for k in ("DTSTART", "DTEND")] + [event.get("URL")],
+                                 [datetime.date(2027, 7, 23), datetime.date(2027, 7, 26), url or None])
         # what a screen reader says for the picture: the scroller's invitation, its sections as sentences
         spoken = re.search(r'<canvas id="canvas" role="img" aria-label="([^"]*)"', page).group(1)
         self.assertEqual((spoken[:43], spoken[-23:], "ORG. WRITE TO THE ORGANISERS" in spoken),

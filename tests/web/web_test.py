@@ -1,9 +1,8 @@
 #!/usr/bin/python3
 # web_test.py WWW_FOLDER NATIVE_BUILD_DIR [Class.test_name] -- the browser build in headless chromium over its
 # DevTools protocol, served locally; the frame the page keeps is held against the native intro's (tools/capture.py)
-import base64, datetime, json, os, subprocess, sys, tempfile, time, unittest, urllib.request
+import base64, json, os, subprocess, sys, tempfile, time, unittest, urllib.request
 from pathlib import Path
-import icalendar   # Debian's python3-icalendar
 import websocket   # Debian's python3-websocket
 import harness                   # chromium, the local web server, the intro's menu, waiting for an event
 from harness import wait_for
@@ -261,13 +260,11 @@ class WebPage(unittest.TestCase):
         text = page.eval("document.getElementById('nowebgl').innerText")
         self.assertIn("This browser cannot draw WebGL, which the intro needs, so here is a picture of it instead.", text)
         self.assertIn("An invitation to NEON FJORD 2027: 23-25 JULY 2027, THE OLD FERRY HALL, PORT EXAMPLE.", text)
-        # the preview's picture and the party's calendar there to fetch: an all-day event, 23 to 25 July
+        # the preview's picture and the party's calendar there to fetch (the calendar's event: page_text_test)
         preview, calendar = (urllib.request.urlopen(self.site + page.eval(f"document.querySelector('{link}')"
                              f".getAttribute('{attribute}')"), timeout=CALL_S).read() for link, attribute in
                              (("meta[property=\"og:image\"]", "content"), ("#nowebgl a[download]", "href")))
-        event = icalendar.Calendar.from_ical(calendar).walk("VEVENT")[0]
-        self.assertEqual([len(decode(preview)), event.decoded("DTSTART"), event.decoded("DTEND")],
-                         [640 * 480 * 3, datetime.date(2027, 7, 23), datetime.date(2027, 7, 26)])
+        self.assertEqual((len(decode(preview)), calendar[:15]), (640 * 480 * 3, b"BEGIN:VCALENDAR"))
         # no video in the folder: its link stays hidden, and the probe's 404 is the only complaint
         self.assertTrue(page.eval("document.getElementById('video').hidden"))
         self.assertEqual([e for e in page.errors if "404" not in e], [])
