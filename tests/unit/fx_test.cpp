@@ -82,7 +82,7 @@ TEST(Font, EveryByteTakesItsAtlasCellOrTheFallbackAndTheQuadLeans)
   }
 }
 
-// what it draws, blank at first, is pinned by the golden call log below
+// what it and the sparks draw, the scroller blank at first, is pinned by the golden call log below
 TEST(Scroller, AdvancesOnTheThirteenthStepAndWraps)
 {
   resetAnimation();
@@ -130,7 +130,6 @@ TEST(Invitation, IsSixHundredThirtyFiveCharactersOfKnownWordsInTheFont)
   EXPECT_GT(count, 80);
 }
 
-// what they draw is pinned by the golden call log below
 TEST(Sparks, AreRebornOnTheRightOnlyOncePastMinusTwo)
 {
   resetAnimation();

@@ -163,7 +163,7 @@ class WebPage(unittest.TestCase):
         self.until(lambda: page.eval(BACK_AT_CHOICE), START_S)   # the page loads again, as slowly as the first time
         self.assertEqual(page.errors, [])
 
-    def test_a_laptop_waits_for_the_download_gets_its_window_size_a_44_1_khz_tune_and_a_way_back_from_lost_webgl(self):
+    def test_a_laptop_waits_for_the_download_gets_its_window_size_a_44_1_khz_tune_and_a_way_back_from_losses(self):
         # lame's ID3v2 tag and Xing frame, 0.2 s of tone and a newline, over the packed soundtrack before it is read
         tone, page = Path(TONE).read_bytes(), self.start()
         page.call("Page.addScriptToEvaluateOnNewDocument", source="""var tone = Uint8Array.from(atob('%s'),
@@ -196,8 +196,12 @@ class WebPage(unittest.TestCase):
         self.assertEqual((page.eval(STATUS), page.shown("canvas"), page.eval(AUDIO)),
                          ("The browser took back the picture (its WebGL context was lost). Choose again to retry.",
                           False, "closed"))
+        held = len(page.paused)
         page.click(*page.centre("#choice button"))
-        self.until(lambda: page.eval("location.search") == "?res=1")
+        self.until(lambda: page.eval("location.search") == "?res=1" and page.requested("intro.data", held), START_S)
+        page.call("Fetch.failRequest", requestId=page.requested("intro.data", held), errorReason="ConnectionClosed")
+        lost = "The download of intro.data failed: the connection was lost. Choose again to retry."
+        self.until(lambda: page.eval(STATUS) == lost)   # the connection dropped while the data came
 
     def test_a_phone_on_a_direct_link_gets_music_and_full_screen_from_one_tap_and_its_choice_plays_at_once(self):
         page = self.start("--autoplay-policy=document-user-activation-required")   # a phone's rule for sound
