@@ -5,6 +5,7 @@
 # bench/report.py turns them into the page.
 # Settings: BENCH_SECONDS (length of each real-time run, 20), BENCH_STARTUP_RUNS (10),
 # BENCH_CAPTURE_SECONDS (video length of every capture run; by default 20, 5 and 2 s by size),
+# BENCH_WEB_RUNS (runs of each of the page's stories, 3),
 # BENCH_OUT (the results folder) and BENCH_PAGE (the page written); CI runs a short smoke
 # test with its own folder and page so the committed page stays a full run's.
 set -euo pipefail
@@ -12,12 +13,11 @@ cd "$(dirname "$0")/.."
 
 RUN_SECONDS=${BENCH_SECONDS:-20}
 STARTUP_RUNS=${BENCH_STARTUP_RUNS:-10}
-STARTUP_ANSWER=2          # the menu answer of the start-up runs
-PROFILE_ANSWER=3          # the menu's largest size: the most pixels
 PROFILE_SECONDS=10
 WHATIF_SETTING=LP_NUM_THREADS=4   # more rasteriser threads than cores: the runs that close the gap
 OUT=${BENCH_OUT:-bench-out}
 BUILD=build-bench
+PYTHON=/usr/bin/python3   # Debian's, with the modules the tools use, whatever python3 comes first on PATH
 LIB=$BUILD/tools/interpose/libinterpose.so
 PAGE=${BENCH_PAGE:-docs/PERFORMANCE.md}
 # size and seconds of video of each capture run: the larger sizes draw far more slowly
@@ -28,12 +28,17 @@ if [ "${BENCH_STAGE:-}" != measure ]; then
   export BENCH_LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
   bash tools/install-deps.sh
   cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$BUILD" -j "$(nproc)" --target intro frame_bench interpose web >/dev/null
+  cmake --build "$BUILD" -j "$(nproc)" --target intro facts frame_bench interpose web >/dev/null
   BENCH_STAGE=measure exec tools/with-xvfb.sh bash tools/bench.sh
 fi
 
 rm -rf "$OUT"
 mkdir -p "$OUT"
+cp "$BUILD/facts.json" "$OUT/"   # the intro's menu and pace, for the report
+fact() { PYTHONPATH=tools $PYTHON -c "import harness, sys; print($1)" "$BUILD"; }
+answers=$(fact '*harness.menu(sys.argv[1])')                # every answer of the intro's own menu
+STARTUP_ANSWER=$(fact 'harness.facts(sys.argv[1])["preset_answer"]')   # start-ups at the preset size
+PROFILE_ANSWER=${answers##* }                              # the menu's last, largest size: the most pixels
 commands="$OUT/commands.txt"
 echo "tools/bench.sh" >"$commands"
 echo "# which runs, in this order:" >>"$commands"
@@ -76,15 +81,13 @@ intro_run() {
   echo "xvfb_cpu_ns $(( (after - before) * 1000000000 / $(getconf CLK_TCK) ))" >>"$report"
 }
 
-# every answer of the intro's own menu
-answers=$(PYTHONPATH=tools /usr/bin/python3 -c 'import harness, sys; print(*harness.menu(sys.argv[1]))' "$BUILD/intro")
 for answer in $answers; do
   echo "bench: ${RUN_SECONDS} s at menu answer $answer"
   logged "${RUN_SECONDS} s at menu answer $answer" \
     intro_run "$answer" "$RUN_SECONDS" "$OUT/run-$answer.txt"
 done
 
-for answer in 2 3; do
+for answer in $STARTUP_ANSWER $PROFILE_ANSWER; do
   echo "bench: ${RUN_SECONDS} s at menu answer $answer with $WHATIF_SETTING"
   logged "the same with the renderer's thread count changed" \
     intro_run "$answer" "$RUN_SECONDS" "$OUT/whatif-$answer.txt" "$WHATIF_SETTING"
@@ -138,9 +141,9 @@ if perf --version >/dev/null 2>&1; then
 fi
 
 # --- the browser build, its page in headless chromium at each menu answer
-echo "bench: the browser page, ${RUN_SECONDS} s at each menu answer"
-logged "the browser build, then its page in headless chromium for ${RUN_SECONDS} s past start-up at each answer" \
-  tools/web-bench.py "$BUILD" "$RUN_SECONDS" "$OUT/web.txt"
+echo "bench: the browser page, ${RUN_SECONDS} s at each menu answer, and its stories"
+logged "the browser build's page in headless chromium for ${RUN_SECONDS} s past start-up at each answer, then its stories on throttled networks" \
+  tools/web_bench.py "$BUILD" "$RUN_SECONDS" "$OUT/web.txt" --runs "${BENCH_WEB_RUNS:-3}"
 
 # --- sizes and the machine
 strip -o "$OUT/intro.stripped" "$BUILD/intro"
@@ -161,5 +164,5 @@ strip -o "$OUT/intro.stripped" "$BUILD/intro"
   echo "Load average before the runs: $BENCH_LOAD_BEFORE"
 } >"$OUT/machine.txt"
 
-PYTHONPATH=tools /usr/bin/python3 bench/report.py "$OUT" "$PAGE"
+PYTHONPATH=tools $PYTHON bench/report.py "$OUT" "$PAGE"
 echo "bench: wrote $PAGE"

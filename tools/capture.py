@@ -7,9 +7,8 @@
 # Another size is reached through the intro's own resize path, before its first frame.
 import argparse, os, re, shutil, signal, subprocess, sys, tempfile, threading, time
 
-from harness import FRAME_MS, FRAME_RATE, ROOT as REPO, menu, read_report, with_xvfb
+from harness import ROOT as REPO, facts, frame_rate, menu, read_report, with_xvfb
 
-SOUNDTRACK = "data/soundtrack.mp3"   # where the intro reads its music, from its working directory
 MAX_SIDE = 8192        # wider than any video site takes, and within the GL's viewport
 # x264's constant quality: at 1080p the banner's thin grid keeps clean, unblocked edges and the faint
 # lines behind the letters survive (veryfast at 17 smooths them away); about 15 Mbit/s at 1080p
@@ -46,9 +45,9 @@ def parse(argv):
     p = argparse.ArgumentParser(prog="tools/capture.py", epilog="The same source, size and seed always give the same "
                                 "frames. On a terminal a line shows the progress; otherwise only the closing summary "
                                 "is printed.")
-    p.add_argument("-r", "--resolution", metavar="N", type=int, default=2,
-                   help="the answer to the intro's resolution menu (default %(default)s); another "
-                   "answer lists the menu's sizes")
+    p.add_argument("-r", "--resolution", metavar="N", type=int,
+                   help="the answer to the intro's resolution menu (default: the one of its preset size); "
+                   "another answer lists the menu's sizes")
     p.add_argument("--size", metavar="WxH", help="any even size instead, e.g. 1920x1080 or 3840x2160: the intro "
                    "opens at the menu's size and is resized to WxH before its first frame, so it draws the wider "
                    "view itself")
@@ -95,7 +94,13 @@ def check(o):
         die(f"no intro at {o['intro']} (build it: cmake -S . -B build && cmake --build build)")
     if not os.path.isfile(o["lib"]):
         die(f"no interposer at {o['lib']} (build it: cmake --build build --target interpose)")
-    sizes = menu(o["intro"])
+    if not os.path.isfile(os.path.join(o["build"], "facts.json")):
+        die(f"no facts.json in {o['build']} (build it: cmake --build {o['build']})")
+    o["frame_ms"], o["frame_rate"] = facts(o["build"])["frame_ms"], frame_rate(o["build"])[0]
+    o["soundtrack"] = facts(o["build"])["soundtrack"]   # where the intro reads its music, from its working folder
+    sizes = menu(o["build"])
+    if o["resolution"] is None:
+        o["resolution"] = facts(o["build"])["preset_answer"]
     if o["resolution"] not in sizes:
         die("the resolution must be an answer of the intro's menu: " +
             ", ".join(f"{answer} = {size}" for answer, size in sizes.items()))
@@ -104,22 +109,23 @@ def check(o):
     sides = re.fullmatch(r"([1-9][0-9]*)x([1-9][0-9]*)", o["size"])
     if not sides or any(int(side) % 2 or int(side) > MAX_SIDE for side in sides.groups()):
         die(f"the size must be WIDTHxHEIGHT, both even and at most {MAX_SIDE}, like 1920x1080")
-    # frames whose start lies within the duration: the k-th (from 1) starts at k * FRAME_MS
-    frames = whole_frames(o["dir"]) if o["whole"] else int((float(o["duration"]) * 1000 + 1e-6) / FRAME_MS)
+    # frames whose start lies within the duration: the k-th (from 1) starts at k frame intervals
+    frame_ms = o["frame_ms"]
+    frames = whole_frames(o) if o["whole"] else int((float(o["duration"]) * 1000 + 1e-6) / frame_ms)
     if frames < 1:
         die(f"a duration of {o['duration']} s holds no frame")
     if o["shot_frame"] is None:
-        o["shot_frame"] = str(min(int(float(o["shot"]) * 1000 / FRAME_MS + 0.5), frames - 1))
+        o["shot_frame"] = str(min(int(float(o["shot"]) * 1000 / frame_ms + 0.5), frames - 1))
     if int(o["shot_frame"]) >= frames:
         die(f"the screenshot frame must lie between 0 and {frames - 1}")
     o["frames"], o["shot_frame"] = frames, int(o["shot_frame"])
 
 
-def whole_frames(folder):
+def whole_frames(o):
     """The mixer starts the music at tick 0 and plays the file's frames back to back, so it loops after
-    their summed length. The k-th frame (from 1) shows the picture at k * FRAME_MS; the video holds every
-    frame that ends by the loop point."""
-    path = os.path.join(folder, SOUNDTRACK)
+    their summed length. The k-th frame (from 1) shows the picture at k frame intervals; the video holds
+    every frame that ends by the loop point."""
+    path = os.path.join(o["dir"], o["soundtrack"])
     if not os.path.isfile(path):
         die(f"--whole needs the soundtrack, and {path} is missing")
     probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
@@ -129,7 +135,8 @@ def whole_frames(folder):
     loop_ms = sum(int(line) for line in probe if line.isdigit()) * 1000 // base if base > 0 else 0
     if loop_ms <= 0:
         die(f"cannot read the length of {path}")
-    return loop_ms // FRAME_MS - 1 if loop_ms // FRAME_MS > 1 else die("the soundtrack is too short for a frame")
+    frames = loop_ms // o["frame_ms"]
+    return frames - 1 if frames > 1 else die("the soundtrack is too short for a frame")
 
 
 def show_progress(report, frames, done):
@@ -158,7 +165,7 @@ def record(o, tmp):
     md5_output = ["-map", "0:v", "-f", "framemd5", o["framemd5"]] if o["framemd5"] else []
     frames_in, frames_out = os.pipe()
     ffmpeg = subprocess.Popen(
-        [*FFMPEG, "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", o["size"], "-framerate", FRAME_RATE, "-i", "pipe:0",
+        [*FFMPEG, "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", o["size"], "-framerate", o["frame_rate"], "-i", "pipe:0",
          "-map", "0:v", "-c:v", "libx264", "-preset", o["preset"], "-crf", str(CRF), "-profile:v", "high",
          "-pix_fmt", "yuv420p", "-vf", fade + COLOUR_FILTER, *COLOUR_TAGS, "-fps_mode", "passthrough",
          os.path.join(tmp, "video.mp4"),
@@ -183,11 +190,11 @@ def add_soundtrack(o, tmp, report):
     """The soundtrack as heard: the file the intro reads, from the moment playback started, looped, cut to
     the video's length (the mixer plays the file's samples as they decode); else silence as long."""
     music = report["music"] or (None, "")
-    if music[0] is not None and os.path.isfile(os.path.join(music[1], SOUNDTRACK)):
+    if music[0] is not None and os.path.isfile(os.path.join(music[1], o["soundtrack"])):
         lead_ms = report["frames"][0][0] - music[0]
         align = f"atrim=start={lead_ms / 1000:.3f},asetpts=PTS-STARTPTS" if lead_ms >= 0 else \
             f"adelay={-lead_ms}:all=1"
-        audio = ["-stream_loop", "-1", "-i", os.path.join(music[1], SOUNDTRACK)]
+        audio = ["-stream_loop", "-1", "-i", os.path.join(music[1], o["soundtrack"])]
     else:
         align, audio = "anull", ["-f", "lavfi", "-i", f"anullsrc=r={AUDIO_RATE}:cl=stereo"]
     if o["whole"] and music[0] != 0:
@@ -243,7 +250,7 @@ def main():
         os.makedirs(os.path.dirname(o[name]) or ".", exist_ok=True)
     for name in ("output", "png", "framemd5", "report"):
         o[name] = o[name] and os.path.realpath(o[name])
-    o["video_seconds"] = "%.3f" % (o["frames"] * FRAME_MS / 1000)
+    o["video_seconds"] = "%.3f" % (o["frames"] * o["frame_ms"] / 1000)
     o["fade_start"] = "%.3f" % (float(o["video_seconds"]) - float(o["fade"]))
     if o["fade_start"].startswith("-"):
         die(f"a fade of {o['fade']} s is longer than the video ({o['video_seconds']} s)")

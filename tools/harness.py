@@ -1,24 +1,29 @@
-# harness.py -- what the Python tools share about running the intro: its pace and menu, the interposer's
+# harness.py -- what the Python tools share about running the intro: its facts (menu, pace), the interposer's
 # report, the private X server, waiting for an event, and headless chromium with a local web server
-import contextlib, functools, http.server, os, re, signal, subprocess, threading, time
+import contextlib, functools, gzip, http.server, json, os, pathlib, re, signal, subprocess, threading, time, urllib.request
+
+import websocket   # Debian's python3-websocket, for chromium's DevTools
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(TOOLS)     # the repository
 
-# the intro's pace, from its one home in its loop: a frame is due once more than the threshold has passed,
-# so on SDL's millisecond counter frames start one millisecond past it
-with open(os.path.join(ROOT, "src/shell/loop.cpp")) as loop:
-    FRAME_MS = int(re.search(r"FRAME_THRESHOLD_MS = ([0-9]+);", loop.read()).group(1)) + 1   # 21 ms
-FRAME_RATE = f"1000/{FRAME_MS}"   # ... so a video of it runs at this many frames per second
-FPS_LIMIT = 1000 / FRAME_MS       # 47.6
+
+@functools.cache
+def facts(build):
+    """What the build's intro-facts wrote of the intro (BUILD/facts.json): its menu, preset answer, frame
+    interval in ms, data files and the scroller's message."""
+    with open(os.path.join(build, "facts.json"), encoding="utf-8") as f:
+        return json.load(f)
 
 
-def menu(intro):
-    """The intro's resolution menu as it prints it, each answer's size: {1: "320x240", ...}. With nothing
-    to answer and a video driver that does not exist, the intro prints its menu and ends."""
-    out = subprocess.run([intro], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                         env=dict(os.environ, SDL_VIDEODRIVER="none"), text=True, errors="replace").stdout
-    return {int(answer): size for answer, size in re.findall(r"^([0-9]+)\) ([0-9]+x[0-9]+) ", out, re.M)}
+def menu(build):
+    """Each answer of the intro's resolution menu and its size: {1: "320x240", ...}."""
+    return {entry["answer"]: f"{entry['width']}x{entry['height']}" for entry in facts(build)["menu"]}
+
+
+def frame_rate(build):
+    """The intro's pace as frames per second, exactly ("1000/21") and as a number (47.6)."""
+    return f"1000/{facts(build)['frame_ms']}", 1000 / facts(build)["frame_ms"]
 
 
 def with_xvfb(command, *options):
@@ -98,17 +103,42 @@ def moment(text):
 
 
 #
-# the browser build: its folder served on a free local port, headless chromium
+# the browser build: its folder served on a free local port, headless chromium driven over DevTools
 #
 CHROMIUM = ["chromium", "--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
             "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync"]
+COMPRESSED = (".html", ".js", ".wasm")   # what a host that compresses gzips, as most do
+CALL_S = 120                             # chromium answers every DevTools call within this, a load included
+
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *_):
+        pass
+
+
+class Compressing(Quiet):
+    """A host that gzips pages, scripts and WebAssembly for browsers that take it."""
+    def do_GET(self):
+        path = self.translate_path(self.path)
+        path = os.path.join(path, "index.html") if os.path.isdir(path) else path
+        if not path.endswith(COMPRESSED) or "gzip" not in self.headers.get("Accept-Encoding", "") or \
+                not os.path.isfile(path):
+            return super().do_GET()
+        with open(path, "rb") as f:
+            body = gzip.compress(f.read(), 6)
+        self.send_response(200)
+        for name, value in (("Content-Type", self.guess_type(path)), ("Content-Encoding", "gzip"),
+                            ("Content-Length", str(len(body)))):
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(body)
 
 
 @contextlib.contextmanager
-def serve(folder):
-    """The folder served from a thread on a free port of 127.0.0.1 for the block: its URL."""
-    quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,), {"log_message": lambda *_: None})   # no log
-    with http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(quiet, directory=folder)) as server:
+def serve(folder, host=Quiet):
+    """The folder served from a thread on a free port of 127.0.0.1 for the block, plainly or by another kind
+    of host (Compressing): its URL."""
+    with http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(host, directory=folder)) as server:
         threading.Thread(target=server.serve_forever, daemon=True).start()
         try:
             yield f"http://127.0.0.1:{server.server_address[1]}/"
@@ -128,3 +158,95 @@ def stop(proc):
     except ProcessLookupError:
         pass
     proc.wait()
+
+
+class Page:
+    """One chromium tab over the DevTools protocol, keeping every console line, error and exception, held
+    requests (Fetch) and network events (Network) as they come."""
+    def __init__(self, profile, flags=(), seconds=CALL_S):
+        self.proc = chromium(profile, *flags, "--remote-debugging-port=0", "--window-size=800,600", "about:blank",
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        port_file = pathlib.Path(profile, "DevToolsActivePort")
+        if not wait_for(lambda: port_file.exists() and port_file.read_text().strip(), seconds):
+            stop(self.proc)
+            raise RuntimeError("chromium gave no DevTools port")
+        port = port_file.read_text().split()[0]
+        targets = json.load(urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list", timeout=CALL_S))
+        self.ws = websocket.create_connection(next(t for t in targets if t["type"] == "page")["webSocketDebuggerUrl"],
+                                              timeout=CALL_S)
+        self.next_id, self.errors, self.exceptions, self.logs, self.paused, self.network = 0, [], [], [], [], []
+        for domain in ("Runtime", "Log", "Page"):
+            self.call(domain + ".enable")
+
+    def close(self):
+        self.ws.close()
+        stop(self.proc)
+
+    def note(self, event):
+        method, params = event.get("method"), event.get("params", {})
+        if method == "Runtime.consoleAPICalled":
+            text = " ".join(str(a.get("value", a.get("description"))) for a in params["args"])
+            (self.errors if params["type"] == "error" else self.logs).append(text)
+        elif method == "Runtime.exceptionThrown":
+            self.exceptions.append(json.dumps(params["exceptionDetails"])[:400])
+        elif method == "Fetch.requestPaused":
+            self.paused.append((params["requestId"], params["request"]["url"].rsplit("/", 1)[-1]))
+        elif method == "Log.entryAdded" and (params["entry"]["level"] == "error" or "WebGL" in params["entry"]["text"]):
+            self.errors.append(params["entry"]["text"])
+        elif method and method.startswith("Network."):
+            self.network.append((method, params))
+
+    def call(self, method, **params):
+        """The answer to one call; an error answer raises DevToolsError."""
+        self.next_id += 1
+        self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
+        while True:
+            try:
+                message = json.loads(self.ws.recv())
+            except websocket.WebSocketTimeoutException:
+                raise AssertionError(f"chromium did not answer {method} within {CALL_S} s") from None
+            if message.get("id") == self.next_id:
+                if "error" in message:
+                    raise DevToolsError(f"{method}: {message['error'].get('message')}")
+                return message.get("result", {})
+            self.note(message)
+
+    def eval(self, expression, promise=False):
+        """The expression's value; None while the page is between documents (a key or a tap that ends the
+        show takes its context away), so that a wait for the next document goes on."""
+        try:
+            return self.call("Runtime.evaluate", expression=expression, returnByValue=True,
+                             awaitPromise=promise)["result"].get("value")
+        except DevToolsError as error:
+            if "context" in str(error).lower():
+                return None
+            raise
+
+    def frames(self):
+        return self.eval("window.Module ? Module.framesShown : 0") or 0
+
+    def shown(self, element):
+        return self.eval(f"getComputedStyle(document.getElementById('{element}')).display") != "none"
+
+    def text(self, element):
+        return self.eval(f"document.getElementById('{element}').textContent")
+
+    def viewport(self, width, height, mobile=False):
+        self.call("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=1, mobile=mobile)
+        self.call("Emulation.setTouchEmulationEnabled", enabled=mobile, **({"maxTouchPoints": 5} if mobile else {}))
+
+    def tap(self, x, y):
+        self.call("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
+        self.call("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+    def click(self, x=400, y=300):
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+
+    def centre(self, selector):
+        return self.eval(f"(r => [r.x + r.width / 2, r.y + r.height / 2])"
+                         f"(document.querySelector('{selector}').getBoundingClientRect())")
+
+
+class DevToolsError(Exception):
+    pass

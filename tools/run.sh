@@ -14,8 +14,8 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   why="DISPLAY is not set"
   [ -z "${DISPLAY:-}" ] || why="the X server at $DISPLAY cannot be reached"
   echo "run.sh: no display ($why): recording ${CAPTURE_SECONDS} s of the intro into $CAPTURE_DIR/ instead"
-  cmake --build build -j "$(nproc)" --target intro interpose >/dev/null
-  exec tools/capture.py -r 2 -d "$CAPTURE_SECONDS" -s 3 \
+  cmake --build build -j "$(nproc)" --target intro facts interpose >/dev/null
+  exec tools/capture.py -d "$CAPTURE_SECONDS" -s 3 \
     -o "$CAPTURE_DIR/intro.mp4" -p "$CAPTURE_DIR/intro.png"
 fi
 

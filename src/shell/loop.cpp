@@ -15,7 +15,7 @@ int timecount;
 int timenow;
 
 // The pace's one home: a frame is due once more than FRAME_THRESHOLD_MS have passed, so on SDL's
-// millisecond counter frames start FRAME_THRESHOLD_MS + 1 ms apart (tools/harness.py reads this line)
+// millisecond counter frames start FRAME_THRESHOLD_MS + 1 ms apart
 static const Uint32 FRAME_THRESHOLD_MS = 20;
 
 enum KeyAction { KEY_IGNORED, KEY_QUIT, KEY_TOGGLE_FULLSCREEN };

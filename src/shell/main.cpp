@@ -18,7 +18,6 @@ static const int    AUDIO_CHANNELS = 2;
 static const int    AUDIO_CHUNK    = 1024;
 static const int    LOOP_FOREVER   = -1;
 
-static const char* const SOUNDTRACK_PATH = "data/soundtrack.mp3";
 static const char* const DATA_FOLDER     = "data";
 
 static bool holdsDataFolder(const char* folder)

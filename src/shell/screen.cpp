@@ -9,11 +9,8 @@ int SCREEN_HEIGHT;
 int SCREEN_BPP;
 int select_key;
 
-struct MenuEntry { int answer; ScreenMode mode; const char* use; };
-
-// The menu's one home: each entry prints as "answer) WIDTHxHEIGHT use". The tools read the sizes
-// from the printed menu, and the browser page gets its buttons from this table when it is built.
-static const MenuEntry MENU[] = {
+// The menu's one home; the build writes it out for the tools and the browser page (tools/facts)
+const MenuEntry MENU[MENU_ENTRIES] = {
   { 1, {  320, 240, 24 }, "for software OpenGL"                  },
   { 2, {  640, 480, 24 }, "for hardware OpenGL"                  },
   { 3, { 1024, 768, 24 }, "for hardware OpenGL on fast machines" },

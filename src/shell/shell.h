@@ -16,6 +16,12 @@ struct ScreenMode { int width, height, bpp; };
 
 constexpr ScreenMode PRESET_SCREEN = { 640, 480, 24 };
 
+// The menu: each entry prints as "answer) WIDTHxHEIGHT use"
+struct MenuEntry { int answer; ScreenMode mode; const char* use; };
+
+constexpr int MENU_ENTRIES = 3;
+extern const MenuEntry MENU[MENU_ENTRIES];
+
 // The screen that a menu answer picks: 1, 2 or 3, else the preset.
 ScreenMode screenForAnswer(long answer);
 
@@ -34,6 +40,8 @@ int videoFlagsFor(const SDL_VideoInfo* videoInfo);
 //
 // soundtrack
 //
+extern const char* const SOUNDTRACK_PATH;   // relative to the working directory
+
 struct Mp3Stream {
   const Uint8* bytes;       // the whole frames handed to the mixer, back to back
   int size;                 // their bytes
@@ -50,6 +58,9 @@ struct Mp3Stream {
 // the bytes of no use, for a frame of another format anywhere, or when the garbage
 // is as large as the frames.
 bool findMp3Stream(Uint8* bytes, int size, Mp3Stream* stream);
+
+// Bytes of the whole frame whose header starts at p, within room; 0 when there is none.
+int mp3FrameLength(const Uint8* p, int room);
 
 // Whether one decoded frame, converted for the audio device, fits the mixer's frame buffer.
 bool mixerHoldsFrame(const Mp3Stream& stream, int deviceRate, Uint16 deviceFormat, int deviceChannels);

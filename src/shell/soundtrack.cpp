@@ -10,6 +10,8 @@
 // outgrows that buffer makes it write past the buffer. So the mixer only ever
 // sees a chain of whole frames of one format that fits, from memory we checked.
 
+const char* const SOUNDTRACK_PATH = "data/soundtrack.mp3";
+
 static const int SOUNDTRACK_MAX_BYTES = 32 << 20;  // about 35 minutes at 128 kbit/s
 static const int MIXER_FRAME_BYTES    = 8192;      // the decoder's buffer for one converted frame
 static const int MIN_FRAMES           = 2;         // the decoder finds its first frame by the header behind it
@@ -202,6 +204,12 @@ static int endBeforeTags(const Uint8* bytes, int start, int end)
 static bool frameAt(const Uint8* bytes, int at, int end, FrameHeader* h)
 {
   return end - at >= FRAME_HEADER && readFrameHeader(bytes + at, h) && h->length <= end - at;
+}
+
+int mp3FrameLength(const Uint8* p, int room)
+{
+  FrameHeader h;
+  return frameAt(p, 0, room, &h) ? h.length : 0;
 }
 
 // Whether what follows a frame that ends at next vouches for it, as a decoder's search for the

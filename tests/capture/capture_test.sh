@@ -12,13 +12,13 @@ failed=0
 check() { "${@:2}" || { echo "FAILED: $1"; failed=1; }; }   # check WHAT COMMAND...: names WHAT when it fails
 capture() {   # capture NAME OPTIONS...: to $tmp/NAME.mp4, .md5, .report and .out
   local name=$1; shift
-  "$source/tools/capture.py" --intro "$intro" --lib "$lib" --dir "$source" -o "$tmp/$name.mp4" \
+  "$source/tools/capture.py" --build "$binary" --intro "$intro" --lib "$lib" --dir "$source" -o "$tmp/$name.mp4" \
     --framemd5 "$tmp/$name.md5" --report "$tmp/$name.report" "$@" >"$tmp/$name.out" 2>&1 ||
     { cat "$tmp/$name.out"; echo "FAILED: capture $name"; exit 1; }
 }
 digests() { grep -v '^#' "$tmp/$1.md5" | awk -F, '{ print $NF }'; }
 # the ticks of NAME's frames on one line, then its playback's start and folder, read by the tools' one report reader
-report() { PYTHONPATH="$source/tools" /usr/bin/python3 -c 'import sys, harness; r = harness.read_report(sys.argv[1])
+report() { PYTHONPATH="$source/tools" "$PYTHON" -c 'import sys, harness; r = harness.read_report(sys.argv[1])
 print(*[f[0] for f in r["frames"]]); print(*r["music"] or ["no music"])' "$tmp/$1.report"; }
 streams() { ffprobe -v error -show_entries stream=codec_name,profile,pix_fmt,width,height,r_frame_rate,sample_rate,channels,duration -of csv=p=0 "$tmp/$1.mp4"; }
 # the mean of frame N of NAME.mp4, or of a crop of it (0 black, 255 white); the peak level of its sound from SECONDS on
@@ -30,7 +30,7 @@ case $1 in
 repeatable)
   capture first -r 1 -d 1
   capture second -r 1 -d 1
-  script -qec "$(printf '%q ' "$source/tools/capture.py" --intro "$intro" --lib "$lib" --dir "$source" \
+  script -qec "$(printf '%q ' "$source/tools/capture.py" --build "$binary" --intro "$intro" --lib "$lib" --dir "$source" \
     -o "$tmp/seed7.mp4" --framemd5 "$tmp/seed7.md5" -r 1 -d 0.1 --seed 7)" /dev/null >"$tmp/seed7.out"
   check "a progress line on a terminal" grep -q 'capture: [0-9]*/4 frames, .* frames/s, .* elapsed, .* left' "$tmp/seed7.out"
   check "only the summary otherwise" [ "$(sed 's/ in .*//' "$tmp/first.out")" = "capture: 47 frames at 320x240 (0.987 s)" ]

@@ -191,14 +191,14 @@ static bool endsWith(const std::string& s, const std::string& tail)
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-static const char MENU[] = "\n\nChoose resolution\n\n1) 320x240 for software OpenGL\n2) 640x480 for hardware "
+static const char MENU_TEXT[] = "\n\nChoose resolution\n\n1) 320x240 for software OpenGL\n2) 640x480 for hardware "
                            "OpenGL\n3) 1024x768 for hardware OpenGL on fast machines\n>";
 
 TEST(StartUp, RunsEveryStepInOrderWithItsArgumentsAndQuitsOnEscape)
 {
   Outcome o = runIntro("3\n");
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, MENU);
+  EXPECT_EQ(o.out, MENU_TEXT);
   EXPECT_EQ(o.err, "");
   // the seed is read before SDL starts, then video, audio, music, window, GL, cursor, projection, full screen
   size_t at = 0;
@@ -273,7 +273,7 @@ TEST(StartUp, EachLibraryFailurePrintsItsLineOnItsStreamAndEndsWithOne)
     c.arrange();
     Outcome o = runIntro("2\n");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, std::string(MENU) + c.out);
+    EXPECT_EQ(o.out, std::string(MENU_TEXT) + c.out);
     EXPECT_EQ(o.err, c.err);
     EXPECT_TRUE(endsWith(o.calls, std::string(c.lastStep) + " Mix_CloseAudio SDL_Quit exit")) << o.calls;
   }
