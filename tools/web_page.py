@@ -1,13 +1,16 @@
 #!/usr/bin/python3
-# web-page.py -- fills the browser page's {{...}} fields from the release's info file and the intro's menu
-#   web-page.py TEMPLATE NFO OUT [--menu SCREEN_CPP] [--url ADDRESS] [--message MESSAGE_CPP] [--calendar ICS]
+# web_page.py -- the browser folder's page and calendar file, filled in from the release's info file and the
+# intro's facts (BUILD/facts.json)
+#   web_page.py TEMPLATE NFO FACTS OUT_DIR [--url ADDRESS]
 # The info file's "name ...... value" lines give the title, party, dates and place; the page gets its
-# title, its link-preview description and the line under the choice from them, escaped for HTML.
-# With the page's address its preview names it and its picture absolutely; without, the lines that
-# need it are left out. The scroller's message, read from the intro's source, names the picture for
-# screen readers, and the calendar file holds the party as an all-day event over its days. The
-# choice's buttons come from the menu table in the intro's screen.cpp, with the window's size after them.
-import argparse, datetime, html, os, re, sys, urllib.parse
+# title, its link-preview description and the line under the choice from them, escaped for HTML. With the
+# page's address its preview names it and its picture absolutely; without, the lines that need it are
+# left out. The choice's buttons are the intro's menu, the window's size after them; the scroller's
+# message names the picture for screen readers; the pack's size is what the loading bar counts down.
+# invitation.ics holds the party as an all-day event over its days.
+import argparse, datetime, html, json, os, re, sys, urllib.parse
+
+import icalendar   # Debian's python3-icalendar
 
 FIELD = re.compile(r"^\s*([a-z]+) \.{2,} (\S.*?)\s*$")
 PLACEHOLDER = re.compile(r"\{\{(\w+)\}\}")
@@ -16,10 +19,8 @@ MONTHS = ("JANUARY", "FEBRUARY", "MARCH", "APRIL", "MAY", "JUNE", "JULY", "AUGUS
           "NOVEMBER", "DECEMBER")
 # "23-25 JULY 2027", "30 JULY-1 AUGUST 2027", "31 DECEMBER 2027-2 JANUARY 2028" or one day, "23 JULY 2027"
 DATES = re.compile(r"(?:(\d{1,2})(?: ([A-Z]+))?(?: (\d{4}))?\s*-\s*)?(\d{1,2}) ([A-Z]+) (\d{4})", re.IGNORECASE)
-# the message's string literals, between "scrollMessage[] =" and the semicolon
-MESSAGE = re.compile(r'scrollMessage\[\]\s*=((?:\s*"[^"\\\n]*")+)\s*;')
-MENU_ENTRY = re.compile(r'\{ *([0-9]+), *\{ *([0-9]+), *([0-9]+), *[0-9]+ *\}, *"')   # { 1, { 320, 240, 24 }, "
-ICS_LINE_OCTETS = 75   # a calendar line longer than this goes on in continuation lines
+CALENDAR = "invitation.ics"
+MARKUP = ("menu",)   # fields made here from numbers alone, left unescaped
 
 
 def nfo_fields(text):
@@ -62,58 +63,47 @@ def party_days(dates):
     return first, last
 
 
-def ics_text(value):
-    return re.sub(r"([\\;,])", r"\\\1", value).replace("\n", "\\n")
-
-
-def ics_fold(line):
-    """One content line, split before ICS_LINE_OCTETS octets, never inside a character."""
-    pieces, piece = [], ""
-    for char in line:
-        if len((piece + char).encode()) > ICS_LINE_OCTETS - (1 if pieces else 0):
-            pieces.append(piece)
-            piece = ""
-        piece += char
-    return "\r\n ".join(pieces + [piece]) + "\r\n"
-
-
 def calendar(fields, url):
-    """The party as an all-day event over its days; the same info file always gives the same bytes."""
+    """The party as an all-day event over its days (a calendar's end is the day after); the same info file
+    always gives the same bytes."""
     first, last = party_days(fields["dates"])
-    day = first.strftime("%Y%m%d")
-    lines = ["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//" + ics_text(fields["title"]) + "//EN",
-             "BEGIN:VEVENT", "UID:" + day + "-" + re.sub(r"[^a-z0-9]+", "-", fields["party"].lower()) + "@invitation",
-             "DTSTAMP:" + day + "T000000Z", "DTSTART;VALUE=DATE:" + day,
-             "DTEND;VALUE=DATE:" + (last + datetime.timedelta(days=1)).strftime("%Y%m%d"),
-             "SUMMARY:" + ics_text(fields["party"]), "LOCATION:" + ics_text(fields["place"])]
-    lines += ["URL:" + url] if url else []
-    return "".join(map(ics_fold, lines + ["END:VEVENT", "END:VCALENDAR"]))
+    event = icalendar.Event()
+    event.add("uid", first.strftime("%Y%m%d") + "-" + re.sub(r"[^a-z0-9]+", "-", fields["party"].lower()) +
+              "@invitation")
+    event.add("dtstamp", datetime.datetime.combine(first, datetime.time(), datetime.timezone.utc))
+    event.add("dtstart", first)
+    event.add("dtend", last + datetime.timedelta(days=1))
+    event.add("summary", fields["party"])
+    event.add("location", fields["place"])
+    if url:
+        event.add("url", url)
+    cal = icalendar.Calendar()
+    cal.add("version", "2.0")
+    cal.add("prodid", f"-//{fields['title']}//EN")
+    cal.add_component(event)
+    return cal.to_ical()
 
 
-def scroller_text(source):
-    """What the scroller says, from the intro's message.cpp: its literals joined, a full stop in place of
-    the lone s that the picture draws between sections, the blanks around them left out."""
-    match = MESSAGE.search(source)
-    if not match:
-        raise ValueError("the message source holds no scrollMessage of plain string literals")
-    text = "".join(re.findall(r'"([^"]*)"', match.group(1)))
-    sections = [" ".join(section.split()) for section in re.split(r"(?<!\S)s(?!\S)", text)]
+def scroller_text(message):
+    """What the scroller says: a full stop in place of the lone s that the picture draws between sections,
+    the blanks around them left out."""
+    sections = [" ".join(section.split()) for section in re.split(r"(?<!\S)s(?!\S)", message)]
     if not any(sections):
         raise ValueError("the scroller's message is empty")
     return " ".join(s if s[-1] in ".!?:" else s + "." for s in sections if s)
 
 
-def menu_choices(screen_source):
+def menu_choices(facts):
     """The choice's buttons, one per menu answer and then the window's own size, numbered for the keys that
     pick them, and the number of the last."""
-    entries = MENU_ENTRY.findall(screen_source)
+    entries = [(int(e["answer"]), int(e["width"]), int(e["height"])) for e in facts["menu"]]
     if not entries:
-        raise ValueError("the intro's source holds no menu table")
+        raise ValueError("the intro's facts hold no menu")
     buttons = [f'<button data-answer="{answer}">{key}) {width}x{height}</button>' for key, (answer, width, height)
                in enumerate(entries, 1)]
     last = str(len(entries) + 1)
     return {"menu": "\n  ".join(buttons + [f'<button data-answer="w">{last}) the window\'s own size</button>']),
-            "last_key": last}
+            "last_key": last, "preset_answer": str(int(facts["preset_answer"]))}
 
 
 def page_address(url):
@@ -132,7 +122,7 @@ def fill(template, texts):
         if match.group(1) not in texts:
             raise ValueError("the page asks for an unknown field {{" + match.group(1) + "}}")
         text = texts[match.group(1)]
-        return text if match.group(1) == "menu" else html.escape(text)   # markup made here from numbers alone
+        return text if match.group(1) in MARKUP else html.escape(text)
     return PLACEHOLDER.sub(value, template)
 
 
@@ -141,36 +131,28 @@ def read(path):
         return f.read()
 
 
-def main(template_path, nfo_path, out_path, menu=None, url="", message=None, calendar_path=None):
+def main(template_path, nfo_path, facts_path, out_dir, url=""):
     try:
         fields, url = nfo_fields(read(nfo_path)), page_address(url)
-        texts = dict(page_texts(fields), url=url, folder=url[:url.rfind("/") + 1])
-        if menu:
-            texts.update(menu_choices(read(menu)))
-        if message:
-            texts["scroller"] = scroller_text(read(message))
-        if calendar_path:
-            texts["calendar"] = os.path.basename(calendar_path)
-            event = calendar(fields, url)
-        page = fill(read(template_path), texts)
-    except (OSError, UnicodeDecodeError, ValueError) as error:
-        print(f"web-page: {error}", file=sys.stderr)
+        facts = json.loads(read(facts_path))
+        texts = dict(page_texts(fields), url=url, folder=url[:url.rfind("/") + 1], calendar=CALENDAR,
+                     scroller=scroller_text(facts["message"]), pack_bytes=str(os.path.getsize(
+                         os.path.join(out_dir, "intro.pack"))), **menu_choices(facts))
+        page, event = fill(read(template_path), texts), calendar(fields, url)
+    except (OSError, UnicodeDecodeError, ValueError, KeyError, TypeError) as error:   # a field missing or mistyped too
+        print(f"web_page: {error}", file=sys.stderr)
         return 1
-    with open(out_path, "w", encoding="utf-8") as out:
+    with open(os.path.join(out_dir, "index.html"), "w", encoding="utf-8") as out:
         out.write(page)
-    if calendar_path:
-        with open(calendar_path, "w", encoding="utf-8", newline="") as out:
-            out.write(event)
+    with open(os.path.join(out_dir, CALENDAR), "wb") as out:
+        out.write(event)
     return 0
 
 
 if __name__ == "__main__":
     arguments = argparse.ArgumentParser(description="The browser page filled in from the release's info file.")
-    for name in ("template", "nfo", "out"):
+    for name in ("template", "nfo", "facts", "out_dir"):
         arguments.add_argument(name)
-    arguments.add_argument("--menu", help="the intro's screen.cpp, for the choice's buttons")
     arguments.add_argument("--url", default="", help="the page's address, for absolute link previews")
-    arguments.add_argument("--message", help="the intro's message.cpp, for the picture's spoken name")
-    arguments.add_argument("--calendar", help="where to write the party's calendar file, which the page links")
     a = arguments.parse_args()
-    sys.exit(main(a.template, a.nfo, a.out, a.menu, a.url, a.message, a.calendar))
+    sys.exit(main(a.template, a.nfo, a.facts, a.out_dir, a.url))

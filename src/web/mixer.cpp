@@ -1,6 +1,6 @@
 // mixer.cpp -- SDL_mixer's music calls in the browser: the soundtrack loops through Web Audio
 //
-// The browser decodes MP3 itself, so the checked bytes are handed over whole.
+// The browser decodes MP3 itself, so the checked bytes are handed over whole to the player in music.js.
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 #include <emscripten.h>
@@ -18,61 +18,18 @@ EM_JS(void, musicAppend, (const Uint8* bytes, int size), {
   Module.musicParts.push(HEAPU8.slice(bytes, bytes + size));
 });
 
-// Returns the player's number in Module.music, counting from 1.
+// Returns the player's number in Module.music, counting from 1 (music.js plays it).
 EM_JS(int, musicFinish, (), {
   var size = Module.musicParts.reduce(function(sum, part) { return sum + part.length; }, 0);
   var bytes = new Uint8Array(size), at = 0;
   Module.musicParts.forEach(function(part) { bytes.set(part, at); at += part.length; });
   Module.musicParts = null;
-  Module.music = Module.music || [];
-  Module.music.push({
-    bytes: bytes.buffer, context: null, source: null,
-    get paused() { return !this.source || this.context.state !== 'running'; },
-    get currentTime() { return this.context ? this.context.currentTime : 0; },
-  });
-  return Module.music.length;
+  return Module.musicLoaded(bytes);
 });
 
-// Web Audio's buffer source repeats the decoded samples back to back, where an audio
-// element's loop can leave a gap at the loop point. A browser runs an audio context only
-// after a gesture on the page, and which events count differs: for a finger pointerdown does
-// not, its pointerup, touchend and click do. So every gesture tries again until the music runs.
-EM_JS(void, musicPlay, (int id, int loops), {
-  var player = Module.music[id - 1];
-  var Context = window.AudioContext || window.webkitAudioContext;
-  if (!Context)
-    return;
-  var context = player.context = new Context();
-  var gestures = ['pointerup', 'touchend', 'click', 'keydown'];
-  var resume = function() { context.resume().catch(function() {}); };
-  var playing = function() {
-    if (context.state !== 'suspended')
-      gestures.forEach(function(name) { document.removeEventListener(name, resume, true); });
-    if (player.source && context.state === 'running')
-      console.log('music playing');
-  };
-  context.onstatechange = playing;
-  if (context.state !== 'running') {
-    console.log('music waits for a click, a tap or a key');
-    gestures.forEach(function(name) { document.addEventListener(name, resume, true); });
-  }
-  context.decodeAudioData(player.bytes, function(samples) {
-    var source = context.createBufferSource();
-    source.buffer = samples;
-    source.loop = loops != 0;
-    source.connect(context.destination);
-    source.start();
-    player.source = source;
-    playing();
-  }, function() { console.log('music could not be decoded'); });
-});
+EM_JS(void, musicPlay, (int id, int loops, int rate), { Module.musicPlay(id, loops, rate); });
 
-EM_JS(void, musicStopAll, (), {
-  (Module.music || []).forEach(function(player) {
-    if (player.context)
-      player.context.close();
-  });
-});
+EM_JS(void, musicStopAll, (), { Module.musicStop(); });
 
 extern "C" int Mix_OpenAudio(int frequency, Uint16 format, int channels, int)
 {
@@ -112,7 +69,7 @@ extern "C" int Mix_PlayMusic(Mix_Music* music, int loops)
 {
   if (!deviceOpen || !music)
     return -1;
-  musicPlay((int)(intptr_t)music, loops);
+  musicPlay((int)(intptr_t)music, loops, deviceRate);
   return 0;
 }
 
