@@ -1,7 +1,7 @@
-// interpose.h -- what the parts of libinterpose.so share: the LD_PRELOAD library that drives the unmodified
-// intro from outside, its clock, its frames, its Escape
+// interpose.h -- what the parts of libinterpose.so share, the LD_PRELOAD library that drives the intro
 //
-// Never linked into the intro. Every feature is off until its setting is in the environment:
+// It drives the unmodified intro from outside: its clock, its frames, its Escape. Never linked into the
+// intro. Every feature is off until its setting is in the environment:
 //   INTERPOSE_VIRTUAL=n      virtual clock: SDL_GetTicks reads n until SDL_Init (the intro seeds rand with
 //                            it), then counts from 0 and moves only when the main thread sleeps, so frames
 //                            come exactly one pacing interval apart however slow the machine
@@ -39,6 +39,7 @@
 #include <SDL/SDL.h>
 
 #include <cstdint>
+#include <ctime>
 
 //
 // loading (interpose.cpp): settings, clocks, the real functions
@@ -75,6 +76,7 @@ Uint32 readTicks();           // what SDL_GetTicks answers now
 //
 // start-up steps (steps.cpp)
 //
+// A "mark" line for the step the first time the main thread takes it, at ns or now.
 void markOnce(const char* step, int64_t ns);
 void markOnce(const char* step);
 
