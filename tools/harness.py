@@ -42,7 +42,7 @@ def wait_for(cond, seconds, step=0.05):
 
 
 #
-# the interposer's report (tools/interpose/interpose.cpp lists its lines)
+# the interposer's report (tools/interpose/interpose.h lists its lines)
 #
 def read_report(path):
     """The report as a dict. A last line not yet ended by a newline is still being written and is left

@@ -1,6 +1,10 @@
 // textures.cpp -- decodes the five BMP images and turns them into GL textures
 #include "gfx/gfx.h"
 
+#include <SDL/SDL_endian.h>
+
+#include <cstring>
+
 GLuint texture[TEXTURE_COUNT];
 
 const char* const texturePath[TEXTURE_COUNT] = {
@@ -21,11 +25,9 @@ static const int BMP_FILE_HEADER  = 14;
 static const int BMP_HEAD_FIELDS  = 30;       // file header, info size, width, height, planes, bit count
 static const int BMP_CORE_HEADER  = 12;
 
-static Uint32 readLE16(const unsigned char* p) { return p[0] | p[1] << 8; }
-static Uint32 readLE32(const unsigned char* p)
-{
-  return (Uint32)p[0] | (Uint32)p[1] << 8 | (Uint32)p[2] << 16 | (Uint32)p[3] << 24;
-}
+// the header's fields are little-endian and unaligned
+static Uint32 readLE16(const Uint8* p) { Uint16 v; memcpy(&v, p, sizeof v); return SDL_SwapLE16(v); }
+static Uint32 readLE32(const Uint8* p) { Uint32 v; memcpy(&v, p, sizeof v); return SDL_SwapLE32(v); }
 
 // Depths a BMP can be stored at. SDL builds its surface from whatever the
 // header says, and a forged bit count gives a surface whose pitch and pixel

@@ -92,12 +92,8 @@ static bool sameFormat(const FrameHeader& a, const FrameHeader& b)
   return a.layer == b.layer && a.sampleRate == b.sampleRate && a.channels == b.channels;
 }
 
-static Uint32 readLE32(const Uint8* p)
-{
-  Uint32 word;
-  memcpy(&word, p, sizeof word);
-  return SDL_SwapLE32(word);
-}
+// a tag's fields are little-endian and unaligned
+static Uint32 readLE32(const Uint8* p) { Uint32 v; memcpy(&v, p, sizeof v); return SDL_SwapLE32(v); }
 
 // Bytes of an ID3v2 tag at p, 0 for none or a broken one.
 static int id3v2Length(const Uint8* p, int room)
@@ -118,7 +114,7 @@ static int id3v2Length(const Uint8* p, int room)
 // Bytes of an APE tag that opens with its header at p, 0 for none.
 static int apeLength(const Uint8* p, int room)
 {
-  if (room < APE_FOOTER || SDL_memcmp(p, "APETAGEX", 8) != 0 || !(readLE32(p + 20) & APE_IS_HEADER))
+  if (room < APE_FOOTER || memcmp(p, "APETAGEX", 8) != 0 || !(readLE32(p + 20) & APE_IS_HEADER))
     return 0;
   const Uint64 length = (Uint64)readLE32(p + 12) + APE_FOOTER;   // items and footer, then the header
   return length <= (Uint64)room ? (int)length : 0;
@@ -169,17 +165,17 @@ static int lyrics3Before(const Uint8* bytes, int start, int end)
     return 0;
   const Uint8* close = bytes + end - CLOSE;
   int length = 0;
-  if (SDL_memcmp(close, "LYRICS200", CLOSE) == 0 && room >= BEGIN + SIZE + CLOSE) {
+  if (memcmp(close, "LYRICS200", CLOSE) == 0 && room >= BEGIN + SIZE + CLOSE) {
     for (const Uint8* digit = close - SIZE; digit < close && length < room; digit++)
       length = *digit >= '0' && *digit <= '9' ? length * 10 + *digit - '0' : room;
     length += SIZE + CLOSE;
-  } else if (SDL_memcmp(close, "LYRICSEND", CLOSE) == 0) {
+  } else if (memcmp(close, "LYRICSEND", CLOSE) == 0) {
     for (length = BEGIN + CLOSE; length < room && length < BEGIN + MOST_LYRICS + CLOSE; length++)
-      if (SDL_memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0)
+      if (memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0)
         break;
   }
   const bool whole = length > 0 && length <= room;
-  return whole && SDL_memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0 ? length : 0;
+  return whole && memcmp(bytes + end - length, "LYRICSBEGIN", BEGIN) == 0 ? length : 0;
 }
 
 // Where the audio ends once an APE tag, a Lyrics3 tag and an ID3v1 tag behind it are taken off.
@@ -191,7 +187,7 @@ static int endBeforeTags(const Uint8* bytes, int start, int end)
   if (end - start < APE_FOOTER)
     return end;
   const Uint8* footer = bytes + end - APE_FOOTER;
-  if (SDL_memcmp(footer, "APETAGEX", 8) == 0) {
+  if (memcmp(footer, "APETAGEX", 8) == 0) {
     const Uint32 flags = readLE32(footer + 20);
     const Uint64 tag = (Uint64)readLE32(footer + 12) + ((flags & APE_HAS_HEADER) ? APE_FOOTER : 0);
     if (tag >= APE_FOOTER && tag <= (Uint64)(end - start))

@@ -169,22 +169,22 @@ static const int BMP_FILE_HEADER = 14;
 static const int BMP_INFO_FIELDS = 40;   // the Windows info header up to and including the colour counts
 
 // the header's fields are little-endian and unaligned
-static Uint32 le16(const Uint8* p) { Uint16 v; memcpy(&v, p, sizeof v); return SDL_SwapLE16(v); }
-static Uint32 le32(const Uint8* p) { Uint32 v; memcpy(&v, p, sizeof v); return SDL_SwapLE32(v); }
+static Uint32 readLE16(const Uint8* p) { Uint16 v; memcpy(&v, p, sizeof v); return SDL_SwapLE16(v); }
+static Uint32 readLE32(const Uint8* p) { Uint32 v; memcpy(&v, p, sizeof v); return SDL_SwapLE32(v); }
 
 static SDL_Surface* decodeBMP(SDL_RWops* rw)
 {
   Uint8 head[BMP_FILE_HEADER + BMP_INFO_FIELDS];
   if (SDL_RWread(rw, head, 1, sizeof head) != sizeof head || head[0] != 'B' || head[1] != 'M')
     return nullptr;
-  const Uint32 pixelsAt = le32(head + 10);
+  const Uint32 pixelsAt = readLE32(head + 10);
   const Uint8* info = head + BMP_FILE_HEADER;
-  const int width = (Sint32)le32(info + 4);
-  const int height = (Sint32)le32(info + 8);
+  const int width = (Sint32)readLE32(info + 4);
+  const int height = (Sint32)readLE32(info + 8);
   const bool topDown = height < 0;
   const int rows = topDown ? -height : height;
-  if (le32(info) < BMP_INFO_FIELDS || le16(info + 14) != 24 || le32(info + 16) != 0 || width <= 0 ||
-      rows <= 0 || width > 16384 || rows > 16384)
+  if (readLE32(info) < BMP_INFO_FIELDS || readLE16(info + 14) != 24 || readLE32(info + 16) != 0 ||
+      width <= 0 || rows <= 0 || width > 16384 || rows > 16384)
     return nullptr;
 
   SDL_Surface* image = SDL_CreateRGBSurface(SDL_SWSURFACE, width, rows, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
@@ -212,12 +212,6 @@ extern "C" SDL_Surface* SDL_LoadBMP_RW(SDL_RWops* rw, int freesrc)
   if (freesrc)
     SDL_RWclose(rw);
   return image;
-}
-
-// SDL's name for the C library's compare
-extern "C" int SDL_memcmp(const void* a, const void* b, size_t size)
-{
-  return memcmp(a, b, size);
 }
 
 //

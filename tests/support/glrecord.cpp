@@ -34,7 +34,7 @@ void recordCall(const char* name, std::initializer_list<double> args)
 
 static void record(const char* name, std::initializer_list<double> args) { recordCall(name, args); }
 
-bool isNamed(const GLCall& call, const char* name) { return strcmp(call.name, name) == 0; }
+static bool isNamed(const GLCall& call, const char* name) { return strcmp(call.name, name) == 0; }
 
 std::vector<GLCall> callsNamed(const char* name)
 {

@@ -35,4 +35,3 @@ void recordCall(const char* name, std::initializer_list<double> args);
 // Helpers for tests.
 std::vector<GLCall> callsNamed(const char* name);
 std::string callSequence();             // names joined by spaces, for sequence checks
-bool isNamed(const GLCall& call, const char* name);

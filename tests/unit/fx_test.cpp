@@ -32,30 +32,6 @@ static void resetAnimation()
   glrecordReset();
 }
 
-struct Vertex { double s, t, x, y, z; };
-
-static std::vector<Vertex> recordedVertices()
-{
-  std::vector<Vertex> out;
-  double s = 0, t = 0;
-  for (const GLCall& call : glCalls) {
-    if (isNamed(call, "glTexCoord2f")) {
-      s = call.args[0];
-      t = call.args[1];
-    } else if (isNamed(call, "glVertex3f")) {
-      out.push_back({ s, t, call.args[0], call.args[1], call.args[2] });
-    }
-  }
-  return out;
-}
-
-static void expectVertex(const Vertex& v, double x, double y, double z)
-{
-  EXPECT_NEAR(v.x, x, 1e-6);
-  EXPECT_NEAR(v.y, y, 1e-6);
-  EXPECT_NEAR(v.z, z, 1e-6);
-}
-
 TEST(Font, EveryByteTakesItsAtlasCellOrTheFallbackAndTheQuadLeans)
 {
   // the atlas from its top row; every byte not in it (zero, blank, slash, other lower case) draws
@@ -71,14 +47,15 @@ TEST(Font, EveryByteTakesItsAtlasCellOrTheFallbackAndTheQuadLeans)
     glrecordEnable(true);
     glrecordReset();
     GLfontchar(text, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f);
-    std::vector<Vertex> v = recordedVertices();
-    ASSERT_EQ(v.size(), 4u);
-    EXPECT_FLOAT_EQ(v[0].s, s);
-    EXPECT_FLOAT_EQ(v[0].t, t + 0.12);
-    EXPECT_FLOAT_EQ(v[2].s, s + 0.125);
-    EXPECT_FLOAT_EQ(v[2].t, t);
-    expectVertex(v[0], 0.8, 1.9, 4);
-    expectVertex(v[2], 1.2, 3.1, 5);
+    // the bottom left corner and the top right one, as GL is handed them
+    ASSERT_EQ(callSequence(), "glTexCoord2f glVertex3f glTexCoord2f glVertex3f glTexCoord2f glVertex3f "
+                              "glTexCoord2f glVertex3f");
+    EXPECT_FLOAT_EQ(glCalls[0].args[0], s);
+    EXPECT_FLOAT_EQ(glCalls[0].args[1], t + 0.12);
+    EXPECT_FLOAT_EQ(glCalls[4].args[0], s + 0.125);
+    EXPECT_FLOAT_EQ(glCalls[4].args[1], t);
+    EXPECT_EQ(glCalls[1].args, (std::vector<double>{ 0.8f, 1.9f, 4 }));
+    EXPECT_EQ(glCalls[5].args, (std::vector<double>{ 1.2f, 3.1f, 5 }));
   }
 }
 
@@ -142,30 +119,58 @@ TEST(Sparks, AreRebornOnTheRightOnlyOncePastMinusTwo)
   EXPECT_LE(sparkx[0], 3.8f);
 }
 
-// A digest of one frame's calls: names and every argument's bits, in order.
-static unsigned long long frameDigest()
+static const size_t RUN = 16;   // calls under each short digest of a golden line
+
+// A frame's golden line: an FNV-1a digest of its calls (names and every argument's bits, in order), then
+// the digest's low 16 bits so far after every RUN calls, which finds a change to within its run of calls.
+static std::string frameLine()
 {
-  unsigned long long h = 14695981039346656037ull;   // FNV-1a
+  unsigned long long h = 14695981039346656037ull;
   auto mix = [&](const void* data, size_t size) {
     for (size_t i = 0; i < size; i++)
       h = (h ^ ((const unsigned char*)data)[i]) * 1099511628211ull;
   };
-  for (const GLCall& call : glCalls) {
-    mix(call.name, strlen(call.name) + 1);
-    mix(call.args.data(), call.args.size() * sizeof(double));
+  char hex[18];
+  std::string runs;
+  for (size_t i = 0; i < glCalls.size(); i++) {
+    mix(glCalls[i].name, strlen(glCalls[i].name) + 1);
+    mix(glCalls[i].args.data(), glCalls[i].args.size() * sizeof(double));
+    if ((i + 1) % RUN == 0 || i + 1 == glCalls.size())
+      runs += (snprintf(hex, sizeof hex, "%04llx", h & 0xffff), hex);
   }
-  return h;
+  snprintf(hex, sizeof hex, "%016llx ", h);
+  return hex + runs;
+}
+
+// The calls of the first run whose short digest differs from the golden line's, as C would write them.
+static std::string firstDifferentRun(const std::string& drawn, std::string golden)
+{
+  golden.resize(drawn.size());
+  const size_t runs = 17;   // past the whole frame's digest
+  const size_t first = (std::mismatch(drawn.begin() + runs, drawn.end(), golden.begin() + runs).first -
+                        drawn.begin() - runs) / 4 * RUN;
+  std::ostringstream out;
+  out << "in calls " << first << " to " << first + RUN - 1 << ", now drawn as:";
+  for (size_t i = first; i < std::min(first + RUN, glCalls.size()); i++) {
+    out << "\n  " << glCalls[i].name << '(';
+    for (size_t arg = 0; arg < glCalls[i].args.size(); arg++)
+      out << (arg ? ", " : "") << glCalls[i].args[arg];
+    out << ')';
+  }
+  return out.str();
 }
 
 // The whole picture path at seed 1, frame by frame, against golden/frames.txt: any change to what is drawn,
-// in any pass or at any time (sparks reborn, the scroller well into its message), names its first frame.
-// INTRO_WRITE_GOLDEN=1 writes the file anew from the code as it is, for a change meant to alter the picture.
+// in any pass or at any time (sparks reborn, the scroller well into its message), names its first frame and
+// the run of calls it is in. INTRO_WRITE_GOLDEN=1 writes the file anew from the code as it is, for a change
+// meant to alter the picture.
 TEST(Frame, ThreeThousandFramesAtSeedOneMatchTheGoldenCallLog)
 {
   const bool write = getenv("INTRO_WRITE_GOLDEN");
   std::ifstream in(GOLDEN_DIR "/frames.txt");
   std::ostringstream drawn;
-  drawn << "# frame digests of tests/unit/fx_test.cpp's golden run, one a line from frame 0\n";
+  drawn << "# from frame 0, a line a frame: the digest of its calls, then a short one after every " << RUN
+        << " calls (tests/unit/fx_test.cpp)\n";
   std::string line;
   std::getline(in, line);   // the heading
   resetAnimation();
@@ -174,11 +179,11 @@ TEST(Frame, ThreeThousandFramesAtSeedOneMatchTheGoldenCallLog)
   for (int frame = 0; frame < 3000; frame++) {
     glrecordReset();
     drawGLScene();
-    char digest[17];
-    snprintf(digest, sizeof digest, "%016llx", frameDigest());
-    drawn << digest << '\n';
+    const std::string digests = frameLine();
+    drawn << digests << '\n';
     if (!write) {
-      ASSERT_TRUE(std::getline(in, line) && line == digest) << "first different frame: " << frame;
+      ASSERT_TRUE(std::getline(in, line) && line == digests)
+        << "first different frame: " << frame << ", " << firstDifferentRun(digests, line);
     }
   }
   if (write)
