@@ -11,7 +11,6 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 suite=$1 root=$repo/.deps/roots/$2
 shift 2
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
-valid=-oAcquire::Check-Valid-Until=false   # a mirror's fixed snapshot of unstable outlives its Release's week
 log=$root.log
 
 mkdir -p "$(dirname "$root")"
@@ -28,7 +27,7 @@ add_packages() {   # add_packages ROOT: what it lacks of PACKAGES, nothing recom
   [ -z "$missing" ] && return
   # shellcheck disable=SC2086   # one word a package
   "$repo/tools/in-root.sh" "$1" - DEBIAN_FRONTEND=noninteractive sh -c \
-    'apt-get update -q $0 && apt-get install -y -q --no-install-recommends "$@"' "$valid" $missing >>"$log" 2>&1
+    'apt-get update -q && apt-get install -y -q --no-install-recommends "$@" && apt-get clean' - $missing >>"$log" 2>&1
 }
 packages=("$@")
 
@@ -39,6 +38,8 @@ if [ ! -d "$root" ]; then
   # debootstrap's own mounts (proc, sys) stay in a namespace of their own
   unshare --mount debootstrap --variant=minbase "$suite" "$root.part" "$mirror" >>"$log" 2>&1 ||
     { rm -rf --one-file-system "$root.part"; fail "debootstrap could not fetch it from $mirror"; }
+  # apt as root, and on a mirror's fixed snapshot too, whose unstable outlives its Release file's week
+  printf 'APT::Sandbox::User "root";\nAcquire::Check-Valid-Until "false";\n' >"$root.part/etc/apt/apt.conf.d/90root"
   add_packages "$root.part" || { rm -rf --one-file-system "$root.part"; fail "apt-get could not install ${packages[*]}"; }
   mv "$root.part" "$root"
 fi

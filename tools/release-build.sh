@@ -11,7 +11,6 @@ work=$prefix/work               # those sources unpacked and built
 carry=$prefix/release           # what the release carries of them: lib/, licences/
 export DEBIAN_FRONTEND=noninteractive MAKEFLAGS=-j2 PKG_CONFIG_PATH=$prefix/lib/pkgconfig
 eval "$(dpkg-buildflags --export=sh)"   # Debian's own compiler flags: -O2, the stack protector, fortify
-apt=(-q -o APT::Sandbox::User=root -o Acquire::Check-Valid-Until=false)   # fixed snapshots of a mirror outlive their Release dates
 
 # SDL 1.2 (classic) and SDL_mixer 1.2 as Debian 12 ships them, libmad as Debian 13 does (the same upstream
 # release); Debian patches nothing in GLU (its 1.0-format diff holds only the packaging), so GLU is built
@@ -26,11 +25,11 @@ packages=(
 # fetch PACKAGE/SUITE FILES: the package's source files that match FILES, each checked against its hash
 fetch() {
   local uri file size hash
-  apt-get "${apt[@]}" source --print-uris "$1" | grep "^'" | while read -r uri file size hash; do
+  apt-get -q source --print-uris "$1" | grep "^'" | while read -r uri file size hash; do
     # shellcheck disable=SC2053   # FILES is a pattern
     [[ $file == $2 ]] || continue
     uri=${uri#\'}
-    /usr/lib/apt/apt-helper "${apt[@]}" download-file "${uri%\'}" "$sources/$file" "$hash"
+    /usr/lib/apt/apt-helper -q download-file "${uri%\'}" "$sources/$file" "$hash"
   done
 }
 
@@ -112,7 +111,7 @@ if [ "$(cat $prefix/stamp 2>/dev/null)" != "$stamp" ]; then
   rm -rf $prefix
   mkdir -p $sources $work
   printf 'deb-src http://deb.debian.org/debian %s main\n' bookworm trixie >/etc/apt/sources.list.d/carried-sources.list
-  apt-get "${apt[@]}" update
+  apt-get -q update
   for p in "${packages[@]}"; do
     read -r package files <<<"$p"
     fetch "$package" "$files"

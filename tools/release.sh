@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD name=neonfjord-intro
-out=$repo/build-release-bullseye   # the release laid out, moved into release/ when whole
+out=$repo/build-release-bullseye   # the intro's build in the root, and the release laid out, moved into release/ when whole
 log=$out/build.log
 
 bash tools/install-deps.sh >/dev/null
@@ -21,8 +21,8 @@ echo "release: building the intro and the libraries it carries in $root"
 tools/in-root.sh "$root" "$repo" bash "$repo/tools/release-build.sh" "$repo" "$out/$name" "$@" >"$log" 2>&1 ||
   { tail -n 20 "$log" >&2; echo "release: the build in the Debian 11 root failed (log: $log)" >&2; exit 1; }
 
-# the browser build, on this machine; the intro's own source beside the carried libraries' (the tree it was
-# built from, uncommitted changes included)
+# the browser build, on this machine; the intro's own source beside the carried libraries' (the tracked files
+# it was built from, uncommitted changes included)
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "$@" >/dev/null
 cmake --build build-release -j "$(nproc)" --target web >/dev/null
 cp -r build-release/web/www "$out/$name/web"
