@@ -1,10 +1,9 @@
-# release.cmake -- lays out the party release: intro, data, launcher, info file, screenshot
+# release.cmake -- lays out the party release: intro, data, launcher, info file, screenshot, and the
+# libraries it carries with their licences
 #
-#   cmake --install build --prefix DIR --component release   the release folder
-#   cmake --build build --target release                     release/neonfjord-intro.tar.gz
-#   tools/release.sh                                         the same from a clean Release build
-set(RELEASE_NAME neonfjord-intro)
-set(RELEASE_DIR  ${CMAKE_SOURCE_DIR}/release)
+#   cmake --install build --prefix DIR --component release   the release folder of this build
+#   tools/release.sh                                         the party release, built on Debian 11 with
+#                                                            the libraries it carries
 
 install(TARGETS intro RUNTIME DESTINATION . COMPONENT release)
 install(PROGRAMS cmake/release/neonfjord.sh DESTINATION . COMPONENT release)
@@ -20,12 +19,13 @@ install(CODE "
 " COMPONENT release)
 install(DIRECTORY data/ DESTINATION data COMPONENT release)
 
-add_custom_target(release
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${RELEASE_DIR}/${RELEASE_NAME}
-  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${RELEASE_DIR}/${RELEASE_NAME}
-          --component release --strip
-  COMMAND ${CMAKE_COMMAND} -E chdir ${RELEASE_DIR}
-          ${CMAKE_COMMAND} -E tar czf ${RELEASE_NAME}.tar.gz ${RELEASE_NAME}
-  DEPENDS intro
-  COMMENT "Packing ${RELEASE_DIR}/${RELEASE_NAME}.tar.gz"
-  VERBATIM)
+# The party release carries the libraries a distribution may lack (tools/release-build.sh builds them):
+# the intro finds them in lib/ through its RUNPATH, which the visitor's LD_LIBRARY_PATH still goes before,
+# and needs no C++ runtime of the system
+set(INTRO_CARRY "" CACHE PATH "What the release carries, built by tools/release-build.sh: lib/ and licences/")
+if(INTRO_CARRY)
+  set_target_properties(intro PROPERTIES INSTALL_RPATH "$ORIGIN/lib")
+  target_link_options(intro PRIVATE -Wl,--enable-new-dtags -static-libstdc++ -static-libgcc)
+  install(DIRECTORY ${INTRO_CARRY}/lib ${INTRO_CARRY}/licences DESTINATION . USE_SOURCE_PERMISSIONS
+          COMPONENT release)
+endif()

@@ -33,6 +33,8 @@ packages=(
   emscripten chromium python3-websocket
   # the page test reads the party's calendar file with a real calendar parser
   python3-icalendar
+  # the party release: built in a bare Debian 11 root, and tried in bare roots of Debian 11 to unstable
+  debootstrap
 )
 
 # sdl12-compat and SDL2 from Debian's archive, unpacked where only the runs that ask for them
