@@ -26,6 +26,11 @@ tools/in-root.sh "$root" "$repo" bash "$repo/tools/release-build.sh" "$repo" "$o
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "$@" >/dev/null
 cmake --build build-release -j "$(nproc)" --target web >/dev/null
 cp -r build-release/web/www "$out/$name/web"
+# the intro runs without its data but shows nothing worth a release: every file it reads must be there
+PYTHONPATH=tools /usr/bin/python3 -c 'import harness, os, sys
+facts = harness.facts(sys.argv[1])
+missing = [f for f in facts["pictures"] + [facts["soundtrack"]] if not os.path.isfile(os.path.join(sys.argv[2], f))]
+sys.exit("release: the release lacks " + ", ".join(missing) if missing else None)' build-release "$out/$name"
 tree=$(git stash create)
 git archive --prefix=intro/ "${tree:-HEAD}" | tar x -C "$out/$name-sources"
 
