@@ -42,7 +42,7 @@
 #include <ctime>
 
 //
-// loading (interpose.cpp): settings, clocks, the real functions
+// the core (core.cpp): settings, clocks, the real functions; interpose.cpp starts it, then the parts
 //
 extern int64_t loadNs;   // CLOCK_MONOTONIC at our load
 
@@ -62,6 +62,9 @@ double setting(const char* name, double fallback);
 int64_t clockNs(clockid_t id);
 int64_t sinceStart();    // ns since the exec, or since our load
 bool onMainThread();     // the thread that loaded us: the intro's own
+
+// Reads the settings the core needs and notes the main thread; returns how long after the start we loaded.
+int64_t startCore();
 
 //
 // the virtual clock (clock.cpp)
