@@ -19,7 +19,7 @@ Module.music = [];
 // Returns the player's number in Module.music, counting from 1.
 Module.musicLoaded = function(bytes) {
   Module.music.push({
-    bytes: bytes, context: null, source: null, schedule: [], loopAt: -1, whole: null,
+    bytes: bytes, context: null, source: null, schedule: [], loopAt: -1, whole: null, heard: false,
     get paused() { return !this.source || this.context.state !== 'running'; },
     get currentTime() { return this.context ? this.context.currentTime : 0; },
   });
